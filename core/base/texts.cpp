@@ -1,0 +1,101 @@
+#include "base/texts.h"
+
+#include "base/globals.h"
+
+namespace {
+
+struct Entry {
+    TextId id;
+    const char* chinese;
+    const char* english;
+};
+
+// Several pairs differ in meaning; they are shown as they stand.
+constexpr Entry kTexts[] = {
+    {TextId::CharLenError, "字符长度错误!", "char Len error!"},
+    {TextId::UnableToConnect, "无法连接设备", "unable to connect"},
+    {TextId::DataError, "数据错误!", "数据错误!"},
+    {TextId::EmptyReply, "数据回传错误!", "Please Update the Firmware!"},
+    {TextId::DataBeyondRange, "数据超范围!", "Data beyond range!"},
+    {TextId::HexFileError, "Hex文件错误!", "Hex File error!"},
+    {TextId::UpgradeFileTypeError, "升级文件类型错误！", "升级文件类型错误！"},
+    {TextId::ControllerWarning,
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！",
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！"},
+    {TextId::DontCloseUpdate, "更新中 请勿关闭!", "Don't close up the update!"},
+    {TextId::FactoryResetConfirm,
+     "恢复出厂设置后，您的数据会全部丢失，这个过程是不可恢复的！ "
+     "选择'是'则清除数据，选择'否'则不进行操作",
+     "After restoring the factory settings, all your data will be lost. This process is not "
+     "recoverable!  Choose 'YES' to clear the data, and choose 'NO' to do nothing."},
+    {TextId::DeviceNotConnected, "设备未连接", "The device is not connected"},
+    {TextId::NameAllSpaces, "组名不能全为空格!", "The name can not be all spaces!"},
+    {TextId::DeleteGroupConfirm, "是否删除本组音效数据?", "Are you delete this Source Data?"},
+    {TextId::FileError, "文件错误!", "error for file!"},
+    {TextId::ReadAllFileError, "读所有音乐文件错误!", "Read all MusicFile Error"},
+    {TextId::SaveMusicFileError, "保存音乐文件错误!", "Save MusicFile Error!"},
+    {TextId::SaveFileError, "保存文件错误!", "save File Error!"},
+    {TextId::TransferTitle, "数据传输中", "Data transmissionning"},
+    {TextId::FirmwareUpdateTitle, "设备固件更新", "Device Firmware Update"},
+    {TextId::SearchForDevice, "搜索待升级设备", "Search for upgraded devices"},
+    {TextId::UpgradeReady, "设备升级准备就绪", "Equipment upgrade ready"},
+    {TextId::UpgradeProgramming, "数据传输", "Programming......"},
+    {TextId::UpgradeSuccess, "更新完成!", "Update successfully!"},
+    // After E1 the English line has no text of its own; it mirrors the Chinese one.
+    {TextId::ControllerProgramming, "数据传输", "Programming......"},
+    {TextId::ControllerUpdateStart, "DSP更新开始", "Programming......"},
+    {TextId::ControllerUpdateEnd, "DSP更新完成!", "DSP end of the update!"},
+    {TextId::FirmwareUpdateDone, "固件更新完成!", "Update successfully!"},
+    {TextId::Off, "关闭", "OFF"},
+    {TextId::BandPeq, "参量均衡", "PEQ"},
+    {TextId::BandGeq, "图示均衡", "GEQ"},
+    {TextId::BandLowShelf, "低架", "Lo_Shf"},
+    {TextId::BandHighShelf, "高架", "Hi_Shf"},
+    {TextId::FamilyLinkwitzRiley, "宁克", "Link_Ril"},
+    {TextId::FamilyBessel, "贝塞尔", "Bessel"},
+    {TextId::FamilyButterworth, "巴特沃斯", "Butter_W"},
+    {TextId::PhaseNormal, "正相", "Pol+"},
+    {TextId::PhaseInverted, "反相", "Pol-"},
+    {TextId::InputLevelFormat, " %d级", " %dLevel"},
+    {TextId::InputLevelOff, " 关 ", " OFF "},
+    {TextId::ListenFrontLeft, "前左", "L&&Front"},
+    {TextId::ListenFrontCenter, "前中置", "C&&Front"},
+    {TextId::ListenFrontRight, "前右", "R&&Front"},
+    {TextId::ListenRearCenter, "后中置", "C&&Rear"},
+    // The source names are Chinese in both languages.
+    {TextId::SourceHighLevel, "高电平", "高电平"},
+    {TextId::SourceLowLevel, "低电平", "低电平"},
+    {TextId::SourceBluetooth, "蓝牙", "蓝牙"},
+    {TextId::SourcePlayer, "播放器", "播放器"},
+    {TextId::GroupDefaultName, "音效%d", "Source%d"},
+    {TextId::SoundLoad, "音效调用", "Sound Load"},
+    {TextId::SoundSave, "音效保存", "Sound Save"},
+    {TextId::SourceLoadTitle, "音效调用", "Source Load"},
+    {TextId::SourceSaveTitle, "音效保存", "Source Save"},
+    {TextId::MenuLoad, "读取", "Load"},
+    {TextId::MenuSave, "保存", "Save"},
+    {TextId::MenuDelete, "删除", "Delete"},
+    {TextId::MenuFirmwareUpdate, "固件更新", "Firmware Update"},
+    {TextId::MenuLanguage, "英文", "Chinese"},
+    {TextId::MenuAbout, "关于", "About"},
+};
+
+static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),
+              "every TextId has exactly one entry");
+
+constexpr bool InIdOrder() {
+    for (unsigned i = 0; i < static_cast<unsigned>(TextId::Count); ++i)
+        if (static_cast<unsigned>(kTexts[i].id) != i) return false;
+    return true;
+}
+static_assert(InIdOrder(), "entries are listed in TextId order");
+
+}  // namespace
+
+const char* TextIn(TextId id, bool chinese) {
+    const unsigned i = static_cast<unsigned>(id);
+    if (i >= static_cast<unsigned>(TextId::Count)) return "";
+    return chinese ? kTexts[i].chinese : kTexts[i].english;
+}
+
+const char* Text(TextId id) { return TextIn(id, g_bChinese.load()); }
