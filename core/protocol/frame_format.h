@@ -46,6 +46,26 @@ constexpr BYTE SYS_SETTINGS = 0x90;
 constexpr BYTE SYS_SPEAKER_ROLES = 0x91;
 constexpr BYTE SYS_INPUT_LEVELS = 0x92;
 
+// Payloads: a block is also addressed as 8-byte items; reads carry 8 zero bytes.
+constexpr int kItemSize = 8;
+constexpr int kReadPayloadSize = 8;
+
+// Items of an output channel block.
+constexpr int kOutItemLastBand = 30;  // items 0..30: the equalizer bands
+constexpr int kOutItemLevel = 31;     // output switch, phase, gain, delay, eq mode
+constexpr int kOutItemXover = 32;
+constexpr int kOutItemMixLow = 33;
+constexpr int kOutItemMixHigh = 34;
+constexpr int kOutItemLimiter = 35;
+constexpr int kOutItemName = 36;
+
+// System item payloads.
+constexpr int kNameChars = 15;           // group name characters; the write adds a 0
+constexpr int kFactoryResetPayload = 7;  // zero bytes of the 0x89 write
+constexpr int kIdentificationBytes = 17;
+constexpr int kStatusDataSize = 12;
+constexpr int kStatusSourceByte = 11;  // active input source in the status reply
+
 // Reply frame, offsets after the three preamble bytes.
 constexpr int kReplyStart = 0;
 constexpr int kReplyCommand = 1;
@@ -95,6 +115,7 @@ constexpr int kIdentificationCompared = 15;
 // XOR of n bytes.
 inline BYTE XorBytes(const BYTE* p, int n) {
     BYTE x = 0;
-    for (int i = 0; i < n; ++i) x ^= p[i];
+    for (int i = 0; i < n; ++i)
+        x ^= p[i];
     return x;
 }
