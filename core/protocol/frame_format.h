@@ -115,7 +115,6 @@ constexpr int kIdentificationCompared = 15;
 // XOR of n bytes.
 inline BYTE XorBytes(const BYTE* p, int n) {
     BYTE x = 0;
-    for (int i = 0; i < n; ++i)
-        x ^= p[i];
+    for (int i = 0; i < n; ++i) x ^= p[i];
     return x;
 }
