@@ -30,8 +30,8 @@ double IndexToBandwidth(int index);
 // Q(295) = 0.404.
 extern const std::array<double, kBandwidthIndexCount> g_adQTable;
 // Range of Q a user may type.
-constexpr int kQIndexHighest = 4;  // Q 16.027
-constexpr int kQIndexLowest = 295; // Q 0.404
+constexpr int kQIndexHighest = 4;   // Q 16.027
+constexpr int kQIndexLowest = 295;  // Q 0.404
 // The first index i in 0 .. 294 with q >= Q(i), else 295: the narrowest
 // bandwidth whose Q does not exceed q.
 int QToBandwidthIndex(double q);
