@@ -1,0 +1,128 @@
+#pragma once
+// Shared fixture of the protocol tests: a known model state, a recording
+// message sink, and helpers that play the link's part (write the head packet,
+// feed a reply).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <mutex>
+#include <ostream>
+#include <vector>
+
+#include "base/globals.h"
+#include "base/messages.h"
+#include "base/texts.h"
+#include "model/param_image.h"
+#include "protocol/frame_format.h"
+#include "protocol/ktv_command.h"
+
+struct PostedMessage {
+    unsigned msg;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+    bool operator==(const PostedMessage&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const PostedMessage& m) {
+    return os << "{" << m.msg << ", " << m.wParam << ", " << m.lParam << "}";
+}
+
+class RecordingSink : public IMessageSink {
+public:
+    void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back({msg, wParam, lParam});
+    }
+    std::vector<PostedMessage> Messages() {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+    std::vector<PostedMessage> Only(unsigned msg) {
+        std::vector<PostedMessage> picked;
+        for (const PostedMessage& m : Messages()) {
+            if (m.msg == msg) picked.push_back(m);
+        }
+        return picked;
+    }
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_messages.clear();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<PostedMessage> m_messages;
+};
+
+// A reply as the device sends it: three preamble bytes, then the frame.
+inline std::vector<BYTE> ReplyBytes(BYTE command, int group, int type, int index, int storeFlag,
+                                    const std::vector<BYTE>& data) {
+    std::vector<BYTE> bytes(kPreambleLength, kPreambleByte);
+    const size_t start = bytes.size();
+    bytes.insert(bytes.end(),
+                 {kFrameStart, command, 1, static_cast<BYTE>(group), static_cast<BYTE>(type),
+                  static_cast<BYTE>(index), static_cast<BYTE>(storeFlag), 0, 0, 0, 0});
+    PutWord(&bytes[start + kReplyLength], static_cast<unsigned>(data.size()));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    bytes.push_back(XorBytes(&bytes[start + kReplyCommand],
+                             static_cast<int>(bytes.size() - start - kReplyCommand)));
+    bytes.push_back(kFrameEnd);
+    return bytes;
+}
+
+inline std::vector<BYTE> AckBytes() {
+    return ReplyBytes(REPLY_ACK, 0, 0, 0, 0, {});
+}
+inline std::vector<BYTE> ResendBytes() {
+    return ReplyBytes(REPLY_RESEND, 0, 0, 0, 0, {});
+}
+
+class ProtocolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_CurImage.fill(0);
+        for (ParamImage& image : g_GroupImages)
+            image.fill(0);
+        for (SourceRecord& record : g_SourceRecords)
+            record.fill(0);
+        g_SysSettings.fill(0);
+        g_SpeakerRoles.fill(0);
+        g_InputLevels.fill(0);
+        g_LimiterSettings.fill(0);
+        g_DeviceModel.fill(0);
+        for (int i = 0; i < static_cast<int>(g_anLinkGroup.size()); ++i)
+            g_anLinkGroup[i] = i;
+        g_nDeviceId = 1;
+        g_bOnline = true;
+        g_bReplyError = false;
+        g_pMessageSink = &m_sink;
+    }
+    void TearDown() override { g_pMessageSink = nullptr; }
+
+    // Writes the head packet out completely, as a link cycle does.
+    int WriteHead() {
+        CSendData* head = m_cmd.PeekHead();
+        if (head == nullptr) return 0;
+        BYTE report[kReportSize];
+        int reports = 0;
+        while (head->FillReport(report))
+            ++reports;
+        return reports;
+    }
+
+    // Feeds bytes in input-report-sized pieces; true when a frame completed.
+    bool Feed(const std::vector<BYTE>& bytes) {
+        bool completed = false;
+        for (size_t at = 0; at < bytes.size(); at += kReportPayload) {
+            const size_t n = std::min<size_t>(kReportPayload, bytes.size() - at);
+            completed = m_cmd.ParseBytes(bytes.data() + at, static_cast<int>(n)) || completed;
+        }
+        return completed;
+    }
+
+    RecordingSink m_sink;
+    CKTVCommand m_cmd;
+};
