@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/globals.h"
+#include "tables/language_guard.h"
 
 namespace {
 
@@ -23,15 +23,6 @@ CNumValue MakeField(const FieldSetup& s) {
     field.SetRange(s.lo, s.hi);
     return field;
 }
-
-class LanguageGuard {
-public:
-    explicit LanguageGuard(bool chinese) : m_bSaved(g_bChinese) { g_bChinese = chinese; }
-    ~LanguageGuard() { g_bChinese = m_bSaved; }
-
-private:
-    bool m_bSaved;
-};
 
 // The fields of the workspace.
 constexpr FieldSetup kEqGain = {kValEqGain, 0.1, 20, 0, 400};

@@ -4,21 +4,7 @@
 
 #include <cmath>
 
-#include "base/globals.h"
-
-namespace {
-
-// Restores the language after a test that switches it.
-class LanguageGuard {
-public:
-    explicit LanguageGuard(bool chinese) : m_bSaved(g_bChinese) { g_bChinese = chinese; }
-    ~LanguageGuard() { g_bChinese = m_bSaved; }
-
-private:
-    bool m_bSaved;
-};
-
-}  // namespace
+#include "tables/language_guard.h"
 
 TEST(BandTables, FrequencyTablesRiseAndKeepTheirEnds) {
     auto rising = [](const auto& t) {
