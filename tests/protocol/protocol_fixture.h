@@ -60,16 +60,21 @@ private:
 // A reply as the device sends it: three preamble bytes, then the frame.
 inline std::vector<BYTE> ReplyBytes(BYTE command, int group, int type, int index, int storeFlag,
                                     const std::vector<BYTE>& data) {
-    std::vector<BYTE> bytes(kPreambleLength, kPreambleByte);
-    const size_t start = bytes.size();
-    bytes.insert(bytes.end(),
-                 {kFrameStart, command, 1, static_cast<BYTE>(group), static_cast<BYTE>(type),
-                  static_cast<BYTE>(index), static_cast<BYTE>(storeFlag), 0, 0, 0, 0});
-    PutWord(&bytes[start + kReplyLength], static_cast<unsigned>(data.size()));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    bytes.push_back(XorBytes(&bytes[start + kReplyCommand],
-                             static_cast<int>(bytes.size() - start - kReplyCommand)));
-    bytes.push_back(kFrameEnd);
+    const int n = static_cast<int>(data.size());
+    std::vector<BYTE> bytes(static_cast<size_t>(kPreambleLength + kReplyOverhead + n), 0);
+    std::fill_n(bytes.begin(), kPreambleLength, kPreambleByte);
+    BYTE* frame = bytes.data() + kPreambleLength;
+    frame[kReplyStart] = kFrameStart;
+    frame[kReplyCommand] = command;
+    frame[kReplyDeviceId] = 1;
+    frame[kReplyGroup] = static_cast<BYTE>(group);
+    frame[kReplyType] = static_cast<BYTE>(type);
+    frame[kReplyIndex] = static_cast<BYTE>(index);
+    frame[kReplyStoreFlag] = static_cast<BYTE>(storeFlag);
+    PutWord(&frame[kReplyLength], static_cast<unsigned>(n));
+    std::copy(data.begin(), data.end(), frame + kReplyData);
+    frame[kReplyData + n] = XorBytes(&frame[kReplyCommand], kReplyData + n - kReplyCommand);
+    frame[kReplyData + n + 1] = kFrameEnd;
     return bytes;
 }
 
@@ -98,6 +103,7 @@ protected:
         g_nDeviceId = 1;
         g_bOnline = true;
         g_bReplyError = false;
+        m_sink.Clear();
         g_pMessageSink = &m_sink;
     }
     void TearDown() override { g_pMessageSink = nullptr; }
