@@ -1,0 +1,168 @@
+#include "sim/state_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace sim {
+namespace {
+
+constexpr char kMagic[8] = {'T', 'Q', 'R', '9', '0', '5', 'V', 'P'};
+constexpr unsigned kVersion = 1;
+constexpr size_t kHeaderSize = sizeof(kMagic) + 2 + 2 + 4;
+constexpr size_t kTrailerSize = 4;
+
+void PutU32(std::vector<BYTE>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<BYTE>(v >> (8 * i)));
+}
+std::uint32_t GetU32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::uint32_t Fnv1a(std::span<const BYTE> bytes) {
+    std::uint32_t h = 2166136261u;
+    for (BYTE b : bytes)
+        h = (h ^ b) * 16777619u;
+    return h;
+}
+
+template <typename State, typename Visit>
+void ForEachStateField(State& state, Visit visit) {
+    ForEachField(state.memory, visit);
+    visit(std::span(state.identification));
+}
+
+size_t PayloadSize() {
+    size_t size = 0;
+    DeviceState probe;
+    ForEachStateField(probe, [&](std::span<BYTE> field) { size += field.size(); });
+    return size;
+}
+
+std::vector<BYTE> Encode(const DeviceState& state) {
+    std::vector<BYTE> payload;
+    ForEachStateField(state, [&](std::span<const BYTE> field) {
+        payload.insert(payload.end(), field.begin(), field.end());
+    });
+    std::vector<BYTE> out(kMagic, kMagic + sizeof(kMagic));
+    out.push_back(kVersion & 0xFF);
+    out.push_back(kVersion >> 8);
+    out.push_back(0);
+    out.push_back(0);
+    PutU32(out, static_cast<std::uint32_t>(payload.size()));
+    out.insert(out.end(), payload.begin(), payload.end());
+    PutU32(out, Fnv1a(payload));
+    return out;
+}
+
+// Checks the envelope; on success `payload` is the memory bytes.
+bool CheckEnvelope(const std::vector<BYTE>& file, std::span<const BYTE>& payload,
+                   std::string& why) {
+    const size_t expected = PayloadSize();
+    if (file.size() < kHeaderSize || !std::equal(kMagic, kMagic + sizeof(kMagic), file.begin())) {
+        why = "not a virtual processor state file";
+        return false;
+    }
+    const unsigned version = GetWord(&file[sizeof(kMagic)]);
+    if (version != kVersion) {
+        why = "unsupported state file version " + std::to_string(version);
+        return false;
+    }
+    const size_t declared = GetU32(&file[sizeof(kMagic) + 4]);
+    if (declared != expected || file.size() != kHeaderSize + expected + kTrailerSize) {
+        why = "wrong size (" + std::to_string(file.size()) + " bytes, expected " +
+              std::to_string(kHeaderSize + expected + kTrailerSize) + ")";
+        return false;
+    }
+    payload = std::span(file).subspan(kHeaderSize, expected);
+    if (Fnv1a(payload) != GetU32(&file[kHeaderSize + expected])) {
+        why = "checksum mismatch";
+        return false;
+    }
+    return true;
+}
+
+std::string SystemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const std::vector<BYTE>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteStateFile(const std::string& path, const DeviceState& state, std::string& error) {
+    const std::string temp = path + ".tmp." + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = SystemError("unable to create", temp);
+        return false;
+    }
+    const bool written = WriteAll(fd, Encode(state)) && ::fsync(fd) == 0;
+    if (!written) error = SystemError("unable to write", temp);
+    if (::close(fd) != 0 && written) {
+        error = SystemError("unable to close", temp);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (!written) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        error = SystemError("unable to replace", path);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ReadStateFile(const std::string& path, DeviceState& state, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = SystemError("unable to open", path);
+        return false;
+    }
+    // Never read more than a state file can hold: a wrong path may name a huge file.
+    const size_t limit = kHeaderSize + PayloadSize() + kTrailerSize;
+    std::vector<BYTE> file(limit + 1);
+    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    file.resize(static_cast<size_t>(in.gcount()));
+    if (in.bad()) {
+        error = SystemError("unable to read", path);
+        return false;
+    }
+    std::span<const BYTE> payload;
+    std::string why;
+    if (!CheckEnvelope(file, payload, why)) {
+        error = "refused " + path + ": " + why;
+        return false;
+    }
+    DeviceState loaded;
+    size_t at = 0;
+    ForEachStateField(loaded, [&](std::span<BYTE> field) {
+        std::copy_n(payload.begin() + at, field.size(), field.begin());
+        at += field.size();
+    });
+    state = loaded;
+    return true;
+}
+
+}  // namespace sim
