@@ -78,6 +78,8 @@ constexpr Entry kTexts[] = {
     {TextId::MenuFirmwareUpdate, "固件更新", "Firmware Update"},
     {TextId::MenuLanguage, "英文", "Chinese"},
     {TextId::MenuAbout, "关于", "About"},
+    {TextId::UpgradeFileTooLarge, "升级文件过大，不是处理器或手控器固件！",
+     "The file is too large for a processor or hand-controller firmware image!"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),

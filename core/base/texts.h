@@ -65,6 +65,8 @@ enum class TextId : unsigned {
     MenuFirmwareUpdate,
     MenuLanguage,
     MenuAbout,
+    // Firmware files
+    UpgradeFileTooLarge,
 
     Count
 };
