@@ -15,7 +15,7 @@ namespace {
 // A packet tried this often has failed for good; the user is told once it is queued again.
 constexpr int kTriesBeforeDataError = 10;
 // Input sources above this are all reported as source 3.
-constexpr int kHighestPlainSource = 2;
+constexpr int kHighestStatusSource = 2;
 constexpr int kSourceReportedForHigher = 3;
 constexpr int kMusicInputIndex = 2;
 constexpr int kLastOutput = kOutputCount - 1;
@@ -343,7 +343,7 @@ void CKTVCommand::StoreSystemItem(const ReplyHeader& reply) {
 void CKTVCommand::ReportSource(const ReplyHeader& reply) {
     if (reply.length <= kStatusSourceByte) return;
     int source = reply.data[kStatusSourceByte];
-    if (source > kHighestPlainSource) source = kSourceReportedForHigher;
+    if (source > kHighestStatusSource) source = kSourceReportedForHigher;
     if (source != m_nShownSource) {
         PostUiMessage(UM_SOURCE_CHANGED, static_cast<std::uintptr_t>(source));
     }
