@@ -8,27 +8,11 @@
 
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
+#include "tests/protocol/reply_bytes.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
-
-Bytes Reply(BYTE command, int type, int index, int storeFlag, const Bytes& data) {
-    const int n = static_cast<int>(data.size());
-    Bytes bytes(static_cast<size_t>(kPreambleLength + kReplyOverhead + n), 0);
-    std::fill_n(bytes.begin(), kPreambleLength, kPreambleByte);
-    BYTE* frame = bytes.data() + kPreambleLength;
-    frame[kReplyStart] = kFrameStart;
-    frame[kReplyCommand] = command;
-    frame[kReplyType] = static_cast<BYTE>(type);
-    frame[kReplyIndex] = static_cast<BYTE>(index);
-    frame[kReplyStoreFlag] = static_cast<BYTE>(storeFlag);
-    PutWord(&frame[kReplyLength], static_cast<unsigned>(n));
-    std::copy(data.begin(), data.end(), frame + kReplyData);
-    frame[kReplyData + n] = XorBytes(&frame[kReplyCommand], kReplyData + n - kReplyCommand);
-    frame[kReplyData + n + 1] = kFrameEnd;
-    return bytes;
-}
 
 // Every reply starts in a fresh input report; the last one is zero-padded.
 void AppendAsReports(std::vector<Bytes>& reports, const Bytes& reply) {
@@ -48,9 +32,9 @@ std::vector<Bytes> ReplyStream(int blocks) {
     for (int i = 0; i < kOutBlockSize; ++i)
         block[i] = static_cast<BYTE>(i);
     for (int i = 0; i < blocks; ++i) {
-        AppendAsReports(reports, Reply(REPLY_ACK, 0, 0, 0, {}));
-        AppendAsReports(reports, Reply(REPLY_DATA, BT_SYSTEM, SYS_STATUS, 0, status));
-        AppendAsReports(reports, Reply(REPLY_DATA, BT_OUTPUT, i % kOutputCount, 0, block));
+        AppendAsReports(reports, ReplyBytes(REPLY_ACK, 0, 0, 0, 0, {}));
+        AppendAsReports(reports, ReplyBytes(REPLY_DATA, 0, BT_SYSTEM, SYS_STATUS, 0, status));
+        AppendAsReports(reports, ReplyBytes(REPLY_DATA, 0, BT_OUTPUT, i % kOutputCount, 0, block));
     }
     return reports;
 }
