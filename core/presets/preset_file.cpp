@@ -1,0 +1,147 @@
+#include "presets/preset_file.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "base/globals.h"
+#include "model/ktv_data.h"
+#include "model/record_layout.h"
+#include "presets/file_io.h"
+
+namespace {
+
+constexpr BYTE kContainsData = 1;
+
+void MarkContainsData(ParamImage& image) {
+    image[kMusicMarkOffset] = kContainsData;
+}
+
+// The current image as the model has it now, marked as holding data.
+ParamImage TakeCurrentImage(CKTV_Data& model) {
+    model.WriteAllToImage();
+    MarkContainsData(g_CurImage);
+    return g_CurImage;
+}
+
+std::array<BYTE, kSystemAreaSize> TakeSystemArea() {
+    if (g_SysSettings[kSysInputSource] > kHighestPlainSource) {
+        g_SysSettings[kSysInputSource] = kSourcePlayer;
+    }
+    std::array<BYTE, kSystemAreaSize> area{};
+    auto out = std::copy(g_SysSettings.begin(), g_SysSettings.end(), area.begin());
+    out = std::copy(g_SpeakerRoles.begin(), g_SpeakerRoles.end(), out);
+    out = std::copy(g_SysAreaKept.begin(), g_SysAreaKept.end(), out);
+    std::copy(g_InputLevels.begin(), g_InputLevels.end(), out);
+    return area;
+}
+
+void PutSystemArea(const std::array<BYTE, kSystemAreaSize>& area) {
+    auto in = area.begin();
+    std::copy_n(in, kSysSettingsSize, g_SysSettings.begin());
+    in += kSysSettingsSize;
+    std::copy_n(in, kSpeakerRolesSize, g_SpeakerRoles.begin());
+    in += kSpeakerRolesSize;
+    std::copy_n(in, kSysAreaKeptSize, g_SysAreaKept.begin());
+    in += kSysAreaKeptSize;
+    std::copy_n(in, kInputLevelsSize, g_InputLevels.begin());
+}
+
+PresetResult Failure(TextId text, std::string detail) {
+    PresetResult result;
+    result.errorText = text;
+    result.detail = std::move(detail);
+    return result;
+}
+
+PresetResult Success() {
+    PresetResult result;
+    result.ok = true;
+    return result;
+}
+
+PresetResult Load(CKTV_Data& model, const std::string& path, PresetKind kind, TextId errorText) {
+    std::vector<BYTE> bytes;
+    std::string error;
+    if (!ReadWholeFile(path, PresetFileSize(kind), bytes, error)) {
+        return Failure(errorText, error);
+    }
+    if (bytes.size() != PresetFileSize(kind)) {
+        return Failure(errorText, path + " is " + std::to_string(bytes.size()) +
+                                      " bytes; this kind of file is " +
+                                      std::to_string(PresetFileSize(kind)) + " bytes");
+    }
+    PresetParseResult parsed = ParsePresetFile(bytes);
+    if (!parsed.contents) return Failure(errorText, path + ": " + parsed.detail);
+    ApplyPresetContents(model, *parsed.contents);
+    return Success();
+}
+
+PresetResult Save(const std::string& path, const PresetContents& contents, TextId errorText) {
+    const std::vector<BYTE> bytes = EncodePresetFile(contents);
+    std::string error;
+    if (!ReplaceFileAtomically(path, bytes, error)) return Failure(errorText, error);
+    return Success();
+}
+
+}  // namespace
+
+std::unique_ptr<PresetContents> CaptureSingleSet(CKTV_Data& model) {
+    std::lock_guard lock(g_csModel);
+    auto contents = std::make_unique<PresetContents>();
+    contents->kind = PresetKind::SingleSet;
+    contents->current = TakeCurrentImage(model);
+    return contents;
+}
+
+std::unique_ptr<PresetContents> CaptureAllData(CKTV_Data& model) {
+    std::lock_guard lock(g_csModel);
+    auto contents = std::make_unique<PresetContents>();
+    contents->kind = PresetKind::AllData;
+    contents->systemArea = TakeSystemArea();
+    for (int g = 0; g < kStoredGroupCount; ++g) {
+        MarkContainsData(g_GroupImages[g]);
+        contents->groups[g] = g_GroupImages[g];
+    }
+    contents->current = TakeCurrentImage(model);
+    contents->listenPositions = g_ListenPositions;
+    return contents;
+}
+
+void ApplyPresetContents(CKTV_Data& model, const PresetContents& contents) {
+    std::lock_guard lock(g_csModel);
+    if (contents.kind == PresetKind::AllData) {
+        PutSystemArea(contents.systemArea);
+        g_GroupImages = contents.groups;
+        g_ListenPositions = contents.listenPositions;
+    }
+    g_CurImage = contents.current;
+    model.LoadFromImage(g_CurImage, kLoadModeFile);
+}
+
+PresetResult LoadSingleSet(CKTV_Data& model, const std::string& path) {
+    return Load(model, path, PresetKind::SingleSet, TextId::FileError);
+}
+
+PresetResult LoadAllData(CKTV_Data& model, const std::string& path) {
+    return Load(model, path, PresetKind::AllData, TextId::ReadAllFileError);
+}
+
+PresetResult SaveSingleSet(CKTV_Data& model, const std::string& path) {
+    return Save(path, *CaptureSingleSet(model), TextId::SaveMusicFileError);
+}
+
+PresetResult SaveAllData(CKTV_Data& model, const std::string& path) {
+    return Save(path, *CaptureAllData(model), TextId::SaveFileError);
+}
+
+PresetParseResult ReadPresetFile(const std::string& path) {
+    std::vector<BYTE> bytes;
+    PresetParseResult result;
+    if (!ReadWholeFile(path, kAllDataFileSize, bytes, result.detail)) {
+        result.error = PresetParseError::Unreadable;
+        return result;
+    }
+    result = ParsePresetFile(bytes);
+    if (!result.contents) result.detail = path + ": " + result.detail;
+    return result;
+}
