@@ -47,6 +47,12 @@ struct MemorySnapshot {
         return s;
     }
     bool operator==(const MemorySnapshot&) const = default;
+    // Groups, source records and system blocks: what only an all-data file carries.
+    bool SameOutsideCurrent(const MemorySnapshot& o) const {
+        return groups == o.groups && sources == o.sources && sys == o.sys && roles == o.roles &&
+               kept == o.kept && levels == o.levels && positions == o.positions &&
+               limiter == o.limiter;
+    }
 };
 
 class PresetTest : public ModelTest {
