@@ -103,8 +103,12 @@ LinkResult<Greeting> Connect(const char* action, const std::string& path) {
     if (!fd.Valid()) return ConnectError(action, path, errno);
     // A blocking connect bounded by the send time-out: it waits only while
     // the device's backlog is full.
-    const timeval wait{0, std::chrono::microseconds(kHandshakeWait).count()};
-    ::setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kHandshakeWait);
+    const timeval wait{seconds.count(),
+                       std::chrono::microseconds(kHandshakeWait - seconds).count()};
+    if (::setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait) != 0) {
+        return ConnectError(action, path, errno);
+    }
     if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         return ConnectError(action, path, errno);
     }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 
 #include "link/frame_log.h"
 #include "link/link_test_util.h"
@@ -94,6 +93,17 @@ TEST(HidBackendRegistry, NoMatchWhenOnlyOtherRevisionsArePresent) {
     EXPECT_FALSE(registry.FirstMatching());
 }
 
+// "2024-05-01 14:03:07.123456 " at the start of a line.
+bool HasTimeStamp(const std::string& line) {
+    const std::string shape = "dddd-dd-dd dd:dd:dd.dddddd ";
+    if (line.size() < shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        if (shape[i] == 'd' ? !digit : line[i] != shape[i]) return false;
+    }
+    return true;
+}
+
 // Reports through a device the registry opened end up in the frame log.
 TEST(HidBackendRegistry, OpenedDevicesTraceEveryReport) {
     TempDir dir;
@@ -126,8 +136,7 @@ TEST(HidBackendRegistry, OpenedDevicesTraceEveryReport) {
     std::string back;
     ASSERT_TRUE(std::getline(in, out));
     ASSERT_TRUE(std::getline(in, back));
-    const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{6} )");
-    EXPECT_TRUE(std::regex_search(out, stamp)) << out;
+    EXPECT_TRUE(HasTimeStamp(out)) << out;
     const std::string zeros62 = [] {
         std::string s;
         for (int i = 0; i < 62; ++i)
