@@ -69,7 +69,8 @@ public:
         Unplug,          // the n-th request is answered; then the device leaves for good
     };
 
-    // Counted since construction (or ResetCounts).
+    // Counted since construction (or ResetCounts). The write, read and step
+    // counts are of requests served; the rest show up in emptyReplies.
     struct Counts {
         int frames = 0;         // request frames that passed their checks
         int badFrames = 0;      // frames that failed them (answered with a resend request)

@@ -17,6 +17,7 @@
 #include "protocol/frame_builder.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
+#include "protocol/protocol_fixture.h"
 #include "sim/virtual_processor.h"
 
 using Report = CVirtualProcessor::Report;
@@ -67,33 +68,10 @@ inline std::optional<DecodedReply> DecodeReply(const std::vector<Report>& report
     return reply;
 }
 
-class NullSink : public IMessageSink {
-public:
-    void Post(unsigned, std::uintptr_t, std::intptr_t) override {}
-};
-
-class SimTest : public ::testing::Test {
+// The host side is the protocol tests' fixture: a known model state, a
+// command queue and a recording message sink.
+class SimTest : public ProtocolTest {
 protected:
-    void SetUp() override {
-        g_CurImage.fill(0);
-        for (ParamImage& image : g_GroupImages)
-            image.fill(0);
-        for (SourceRecord& record : g_SourceRecords)
-            record.fill(0);
-        g_SysSettings.fill(0);
-        g_SpeakerRoles.fill(0);
-        g_InputLevels.fill(0);
-        g_LimiterSettings.fill(0);
-        g_DeviceModel.fill(0);
-        for (int i = 0; i < static_cast<int>(g_anLinkGroup.size()); ++i)
-            g_anLinkGroup[i] = i;
-        g_nDeviceId = 1;
-        g_bOnline = false;
-        g_bReplyError = false;
-        g_pMessageSink = &m_sink;
-    }
-    void TearDown() override { g_pMessageSink = nullptr; }
-
     // Cuts a packet into output reports as the link does and hands each to the
     // device; the device's reports and the last bus event come back.
     CVirtualProcessor::Output Send(CSendData& packet) {
@@ -133,8 +111,6 @@ protected:
         return m_cmd.GetCount() == 0;
     }
 
-    NullSink m_sink;
-    CKTVCommand m_cmd;
     CVirtualProcessor m_device;
 };
 
