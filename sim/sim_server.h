@@ -24,20 +24,20 @@
 // Faults repeated through a session; 0 switches one off. Request numbers
 // count the frames the processor accepted since the server started.
 struct SimFaultPlan {
-    int dropEvery = 0;        // the reply of every n-th request is lost
-    int corruptEvery = 0;     // every n-th reply carries a wrong check byte
-    int resendEvery = 0;      // every n-th request is answered "send it again"
-    int emptyReplyAt = 0;     // once: the n-th read gets a data reply of length 0
-    int unplugAfter = 0;      // once: the device leaves the bus after answering n requests
+    int dropEvery = 0;     // the reply of every n-th request is lost
+    int corruptEvery = 0;  // every n-th reply carries a wrong check byte
+    int resendEvery = 0;   // every n-th request is answered "send it again"
+    int emptyReplyAt = 0;  // once: the n-th read gets a data reply of length 0
+    int unplugAfter = 0;   // once: the device leaves the bus after answering n requests
 };
 
 struct SimServerOptions {
-    std::string busDir;                // empty: the bus directory of the environment
-    std::string name = "tqr905";       // the socket is <busDir>/<name>.sock
-    double latencyMs = 1.0;            // delay of every input report
-    double jitterMs = 0.0;             // plus a random 0..jitter per reply
+    std::string busDir;                         // empty: the bus directory of the environment
+    std::string name = "tqr905";                // the socket is <busDir>/<name>.sock
+    double latencyMs = 1.0;                     // delay of every input report
+    double jitterMs = 0.0;                      // plus a random 0..jitter per reply
     std::chrono::milliseconds rebootAway{500};  // off the bus after the boot command
-    std::string stateFile;             // empty: the memory is not kept
+    std::string stateFile;                      // empty: the memory is not kept
     std::chrono::milliseconds saveDelay{300};   // quiet time that ends a burst of changes
     SimFaultPlan faults;
 };

@@ -1,0 +1,336 @@
+#include "link/connection_manager.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "base/globals.h"
+#include "base/messages.h"
+#include "base/texts.h"
+#include "link/claims.h"
+#include "link/link_model.h"
+#include "model/param_image.h"
+#include "protocol/frame_builder.h"
+#include "protocol/ktv_command.h"
+
+const char* ConnectionStateName(ConnectionState state) {
+    switch (state) {
+        case ConnectionState::Disconnected:
+            return "disconnected";
+        case ConnectionState::Connecting:
+            return "connecting";
+        case ConnectionState::Reading:
+            return "reading";
+        case ConnectionState::Online:
+            return "online";
+        case ConnectionState::Upgrading:
+            return "upgrading";
+    }
+    return "?";
+}
+
+CConnectionManager::CConnectionManager(const HidBackendRegistry& registry, CKTVCommand& command,
+                                       ILinkModel* model, const LinkTimings& timings)
+    : m_registry(registry),
+      m_command(command),
+      m_pModel(model),
+      m_link(registry, command, model, timings),
+      m_worker(m_link) {}
+
+CConnectionManager::~CConnectionManager() {
+    Shutdown();
+}
+
+// ---- Device watching ----
+
+bool CConnectionManager::StartWatching(std::string* pError) {
+    if (m_watcher) return true;
+    auto watcher = m_registry.Watch([this](const DeviceEvent& event) {
+        {
+            std::lock_guard lock(m_eventsMutex);
+            m_pendingEvents.push_back(event);
+        }
+        PostUiMessage(UM_DEVICE_CHANGE);
+    });
+    if (!watcher) {
+        if (pError != nullptr) *pError = watcher.ErrorText();
+        return false;
+    }
+    m_watcher = std::move(watcher.Value());
+    return true;
+}
+
+void CConnectionManager::StopWatching() {
+    if (m_watcher) m_watcher->Stop();
+    m_watcher.reset();
+    std::lock_guard lock(m_eventsMutex);
+    m_pendingEvents.clear();
+}
+
+void CConnectionManager::TakeDeviceEvents() {
+    std::vector<DeviceEvent> events;
+    {
+        std::lock_guard lock(m_eventsMutex);
+        events.swap(m_pendingEvents);
+    }
+    for (const DeviceEvent& event : events)
+        OnDeviceChange(event);
+}
+
+// ---- Message dispatch ----
+
+bool CConnectionManager::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t) {
+    switch (msg) {
+        case UM_AUTO_CONNECT:
+            OnAutoConnect();
+            return true;
+        case UM_DEVICE_CHANGE:
+            TakeDeviceEvents();
+            return true;
+        case UM_LINK_FAILED:
+            OnLinkFailed();
+            return true;
+        case UM_DEVICE_ID:
+            OnDeviceId();
+            return true;
+        case UM_EMPTY_REPLY:
+            OnEmptyReply();
+            return true;
+        case UM_OUTPUTS_LOADED:
+            OnOutputsLoaded(static_cast<int>(wParam));
+            return true;
+        case UM_TRANSFER_START:
+            OnTransferStart();
+            return true;
+        case UM_TRANSFER_DONE:
+            OnTransferDone();
+            return true;
+        case UM_SOURCE_CHANGED:
+            OnSourceChanged(static_cast<int>(wParam));
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---- Handlers ----
+
+void CConnectionManager::OnConnectButton() {
+    if (m_bConnected) {
+        Disconnect();
+    } else if (!ConnectUsb()) {
+        ReportLinkFailure();
+    }
+    NotifyIfChanged();
+}
+
+// Without a device nothing is shown: the arrival will connect it.
+void CConnectionManager::OnAutoConnect() {
+    if (!m_bConnected) ConnectUsb();
+    NotifyIfChanged();
+}
+
+void CConnectionManager::OnDeviceChange(const DeviceEvent& event) {
+    if (event.eKind == DeviceEvent::Kind::Arrived) {
+        OnArrival(event.strPath);
+    } else {
+        OnRemoval(event.strPath);
+    }
+    NotifyIfChanged();
+}
+
+// Every arriving HID interface is reported, keyboards included; only one
+// with the processor's identity is opened and spoken to.
+void CConnectionManager::OnArrival(const std::string& path) {
+    if (m_bConnected || !IsPathFree(path) || !IsOurDevice(path)) return;
+    g_strDevicePath.Set(path);
+    if (ConnectUsb(path)) g_bOnline = true;
+}
+
+bool CConnectionManager::IsOurDevice(const std::string& path) const {
+    const auto info = m_registry.QueryInfo(path);
+    return info && MatchesDevice(info.Value());
+}
+
+// A device restarting into its loader for an update leaves the bus and comes
+// back: that removal is expected.
+void CConnectionManager::OnRemoval(const std::string& path) {
+    if (!g_bDeviceOpen || path != g_strDevicePath.Get()) return;
+    const int lastCommand = g_nLastUpgradeCommand;
+    if (lastCommand == UPG_BOOT || lastCommand == UPG_SEARCH) return;
+    g_bDeviceOpen = false;
+    g_bUpgrading = false;
+    StopAndClose(false);
+    ReportLinkFailure();
+}
+
+void CConnectionManager::OnLinkFailed() {
+    if (!m_bConnected) return;
+    StopLink();
+    std::this_thread::sleep_for(Timings().disconnectWait);
+    g_bUpgrading = false;
+    CloseActiveLink();
+    ClearQueue();
+    ReportLinkFailure();
+    NotifyIfChanged();
+}
+
+// Another model (an older major version) is dropped without a word; its
+// identification is blanked so that a later check cannot pass on stale data.
+void CConnectionManager::OnDeviceId() {
+    const bool matches =
+        std::memcmp(g_DeviceModel.data(), kDeviceIdentification, kIdentificationCompared) == 0;
+    if (matches) {
+        std::lock_guard lock(g_csModel);
+        m_command.QueueReadAll(m_bConnected);
+        m_ePhase = Phase::Reading;
+    } else {
+        Disconnect();
+        ClearQueue();
+        std::lock_guard lock(g_csModel);
+        g_DeviceModel.fill(' ');
+    }
+    NotifyIfChanged();
+}
+
+// The two texts of this message differ in meaning; they are shown as they are.
+void CConnectionManager::OnEmptyReply() {
+    if (m_bConnected) {
+        StopLink();
+        CloseActiveLink();
+    }
+    PostUiMessage(UM_SHOW_MESSAGE, static_cast<std::uintptr_t>(TextId::EmptyReply));
+    NotifyIfChanged();
+}
+
+// A message that arrives after the link went down still loads what reached
+// the image, but does not put the model online without a device.
+void CConnectionManager::OnOutputsLoaded(int group) {
+    {
+        std::lock_guard lock(g_csModel);
+        if (m_pModel != nullptr) m_pModel->LoadCurrentImage(group);
+    }
+    if (m_pListener != nullptr) m_pListener->OnModelReloaded(group);
+    if (m_bConnected) {
+        g_bOnline = true;
+        m_ePhase = Phase::Online;
+    }
+    NotifyIfChanged();
+}
+
+void CConnectionManager::OnTransferStart() {
+    m_bTransferShown = true;
+}
+
+void CConnectionManager::OnTransferDone() {
+    HideTransfer();
+}
+
+// A source picked on the device itself (its remote or hand controller).
+void CConnectionManager::OnSourceChanged(int source) {
+    std::lock_guard lock(g_csModel);
+    m_command.SetShownSource(source);
+    g_SysSettings[kSysInputSource] = static_cast<BYTE>(source);
+}
+
+// ---- Building blocks ----
+
+bool CConnectionManager::ConnectUsb(std::string_view path) {
+    const bool opened =
+        path.empty() ? m_link.OpenFirstMatching() : m_link.OpenPath(std::string(path));
+    if (!opened) return false;
+    // A new session: an update's boot command from before no longer excuses a removal.
+    g_nLastUpgradeCommand = 0;
+    {
+        std::lock_guard lock(g_csModel);
+        m_command.ClearQueue();
+        if (m_pModel != nullptr) m_pModel->ClearPending();
+        m_command.ResetProgressCounter();
+    }
+    m_bConnected = true;
+    m_ePhase = Phase::Connecting;
+    {
+        std::lock_guard lock(g_csModel);
+        m_command.PushPacket(MakeSystemRead(SYS_IDENTIFY, 0));
+    }
+    m_link.ClearInReport();
+    StartLink(false);
+    return true;
+}
+
+void CConnectionManager::CloseActiveLink() {
+    m_link.Close();
+    m_bConnected = false;
+    g_bOnline = false;
+    {
+        std::lock_guard lock(g_csModel);
+        if (m_pModel != nullptr) m_pModel->ClearPending();
+    }
+    HideTransfer();
+    m_ePhase = Phase::Connecting;
+}
+
+void CConnectionManager::Disconnect() {
+    StopAndClose(true);
+}
+
+void CConnectionManager::StopAndClose(bool waitBeforeClose) {
+    StopLink();
+    if (waitBeforeClose) std::this_thread::sleep_for(Timings().disconnectWait);
+    CloseActiveLink();
+}
+
+void CConnectionManager::ReportLinkFailure() {
+    CKTVCommand::ReportLinkFailure();
+}
+
+void CConnectionManager::StartLink(bool upgrade) {
+    m_worker.StartLink(upgrade);
+    m_bConnected = true;
+    NotifyIfChanged();
+}
+
+void CConnectionManager::StopLink() {
+    m_worker.StopLink();
+    m_bConnected = false;
+}
+
+void CConnectionManager::Shutdown() {
+    StopWatching();
+    m_worker.StopLink();
+    ReleasePath(g_strDevicePath.Get());
+}
+
+void CConnectionManager::ClearQueue() {
+    std::lock_guard lock(g_csModel);
+    m_command.ClearQueue();
+}
+
+void CConnectionManager::HideTransfer() {
+    if (!m_bTransferShown) return;
+    m_bTransferShown = false;
+    if (m_pListener != nullptr) m_pListener->OnTransferHidden();
+}
+
+// ---- State ----
+
+ConnectionState CConnectionManager::State() const {
+    if (!m_bConnected) return ConnectionState::Disconnected;
+    if (g_bUpgrading) return ConnectionState::Upgrading;
+    switch (m_ePhase) {
+        case Phase::Connecting:
+            return ConnectionState::Connecting;
+        case Phase::Reading:
+            return ConnectionState::Reading;
+        case Phase::Online:
+            return ConnectionState::Online;
+    }
+    return ConnectionState::Connecting;
+}
+
+void CConnectionManager::NotifyIfChanged() {
+    const ConnectionState state = State();
+    if (state == m_eLastState) return;
+    m_eLastState = state;
+    if (m_pListener != nullptr) m_pListener->OnConnectionStateChanged(state);
+}

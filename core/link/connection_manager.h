@@ -1,0 +1,142 @@
+#pragma once
+// The connection manager: decides when the link to the processor comes up
+// and goes down, and what the user is told. The link comes up by itself at
+// start-up and whenever a matching device is plugged in; the Connect button
+// toggles it. Right after it comes up the device is asked for its
+// identification; only a matching device is read out completely and kept.
+//
+// Shared by every front end. All members run on the front end's
+// user-interface thread: it drains the messages the link worker and the
+// reply parser post (UM_*) and hands each to HandleMessage. Messages for the
+// user go out as UM_SHOW_MESSAGE (wParam TextId) through the same sink;
+// connection state changes reach an optional listener.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/hid_backend.h"
+#include "link/hid_link.h"
+#include "link/hid_registry.h"
+#include "link/link_timings.h"
+#include "link/link_worker.h"
+
+class CKTVCommand;
+class ILinkModel;
+
+// Posted by the device watcher's thread when arrivals or removals wait for
+// the user-interface thread; HandleMessage takes them from there.
+constexpr unsigned UM_DEVICE_CHANGE = 1310;
+
+enum class ConnectionState {
+    Disconnected,  // no link, no worker
+    Connecting,    // device open, identification asked for
+    Reading,       // identification accepted, read-all under way
+    Online,        // model read; edits reach the device
+    Upgrading,     // the worker runs the firmware update
+};
+const char* ConnectionStateName(ConnectionState state);
+
+class IConnectionListener {
+public:
+    virtual ~IConnectionListener() = default;
+    // Connect button, level indicators, status line.
+    virtual void OnConnectionStateChanged(ConnectionState state) = 0;
+    // Every record was loaded from g_CurImage: refresh every control.
+    virtual void OnModelReloaded(int /*group*/) {}
+    // The transfer progress dialog is to be hidden.
+    virtual void OnTransferHidden() {}
+};
+
+class CConnectionManager {
+public:
+    CConnectionManager(const HidBackendRegistry& registry, CKTVCommand& command, ILinkModel* model,
+                       const LinkTimings& timings = {});
+    // Shutdown().
+    ~CConnectionManager();
+    CConnectionManager(const CConnectionManager&) = delete;
+    CConnectionManager& operator=(const CConnectionManager&) = delete;
+
+    void SetListener(IConnectionListener* listener) { m_pListener = listener; }
+
+    // Starts reporting arrivals and removals (as UM_DEVICE_CHANGE). False,
+    // with the reason in *pError, when no backend can be watched.
+    bool StartWatching(std::string* pError = nullptr);
+    void StopWatching();
+
+    // Acts on one drained message; true when it was one of the manager's.
+    // Front ends still show UM_SHOW_MESSAGE and the transfer progress
+    // messages themselves.
+    bool HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+    // ---- Handlers ----
+    void OnConnectButton();
+    void OnAutoConnect();
+    void OnDeviceChange(const DeviceEvent& event);
+    void OnLinkFailed();
+    void OnDeviceId();
+    void OnEmptyReply();
+    void OnOutputsLoaded(int group);
+    void OnTransferStart();
+    void OnTransferDone();
+    void OnSourceChanged(int source);
+
+    // ---- Building blocks, also used by the firmware update ----
+    // The common start sequence: open (the first matching device for an
+    // empty path, else that path), empty the queue, forget pending changes,
+    // queue the identification request and start the worker. False when the
+    // device could not be opened; nothing is shown.
+    bool ConnectUsb(std::string_view path = {});
+    // Closes the USB link and returns the view state to disconnected.
+    void CloseActiveLink();
+    // StopLink, the disconnect wait, CloseActiveLink: the Connect button's
+    // disconnect, shown to nobody.
+    void Disconnect();
+    static void ReportLinkFailure();
+    void StartLink(bool upgrade);
+    void StopLink();
+    // At exit: stops the worker and the watcher and drops the claim.
+    void Shutdown();
+
+    // ---- State ----
+    bool IsConnected() const { return m_bConnected; }
+    ConnectionState State() const;
+    bool IsTransferShown() const { return m_bTransferShown; }
+    // Why the last open failed, for logs and the command line.
+    const std::string& LastError() const { return m_link.LastError(); }
+    CHidLink& Link() { return m_link; }
+    CLinkWorker& Worker() { return m_worker; }
+    CKTVCommand& Command() { return m_command; }
+    const LinkTimings& Timings() const { return m_link.Timings(); }
+
+private:
+    enum class Phase { Connecting, Reading, Online };
+
+    void OnArrival(const std::string& path);
+    void OnRemoval(const std::string& path);
+    bool IsOurDevice(const std::string& path) const;
+    void TakeDeviceEvents();
+    void StopAndClose(bool waitBeforeClose);
+    void ClearQueue();
+    void HideTransfer();
+    void NotifyIfChanged();
+
+    const HidBackendRegistry& m_registry;
+    CKTVCommand& m_command;
+    ILinkModel* m_pModel;
+    CHidLink m_link;
+    CLinkWorker m_worker;
+    IConnectionListener* m_pListener = nullptr;
+
+    bool m_bConnected = false;
+    Phase m_ePhase = Phase::Connecting;
+    bool m_bTransferShown = false;
+    ConnectionState m_eLastState = ConnectionState::Disconnected;
+
+    std::unique_ptr<IDeviceWatcher> m_watcher;
+    std::mutex m_eventsMutex;  // the watcher's thread against the user-interface thread
+    std::vector<DeviceEvent> m_pendingEvents;
+};

@@ -1,0 +1,57 @@
+#include "link/message_queue.h"
+
+#include <algorithm>
+
+void CMessageQueue::Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back({msg, wParam, lParam});
+    }
+    m_posted.notify_one();
+}
+
+std::optional<UiMessage> CMessageQueue::Wait(Clock::duration timeout) {
+    std::unique_lock lock(m_mutex);
+    if (!m_posted.wait_for(lock, timeout, [this] { return !m_messages.empty(); })) {
+        return std::nullopt;
+    }
+    UiMessage message = m_messages.front();
+    m_messages.pop_front();
+    return message;
+}
+
+bool CMessageQueue::WaitAndDispatch(const Handler& handler, Clock::duration timeout) {
+    const std::optional<UiMessage> message = Wait(timeout);
+    if (!message) return false;
+    handler(*message);
+    return true;
+}
+
+bool CMessageQueue::RunUntil(const Handler& handler, const std::function<bool()>& condition,
+                             Clock::time_point deadline, Clock::duration recheck) {
+    while (!condition()) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) return false;
+        WaitAndDispatch(handler, std::min(deadline - now, recheck));
+    }
+    return true;
+}
+
+std::size_t CMessageQueue::DispatchPending(const Handler& handler) {
+    // Messages the handlers post meanwhile wait for the next call.
+    const std::size_t queued = Size();
+    std::size_t count = 0;
+    while (count < queued && WaitAndDispatch(handler, Clock::duration::zero()))
+        ++count;
+    return count;
+}
+
+std::size_t CMessageQueue::Size() const {
+    std::lock_guard lock(m_mutex);
+    return m_messages.size();
+}
+
+void CMessageQueue::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_messages.clear();
+}

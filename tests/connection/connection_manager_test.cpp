@@ -1,0 +1,372 @@
+// The connection manager against the virtual processor on a virtual bus:
+// how the link comes up, is identified, read, kept and dropped, and what the
+// user is told each time.
+
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "connection/connection_fixture.h"
+#include "link/claims.h"
+#include "link/vhid_device.h"
+#include "model/record_layout.h"
+#include "protocol/frame_builder.h"
+
+namespace conn_test {
+namespace {
+
+using Fault = CVirtualProcessor::Fault;
+
+std::vector<BYTE> Slice(const ParamImage& image, int offset, int n) {
+    return {image.begin() + offset, image.begin() + offset + n};
+}
+
+// A processor whose memory differs from the host's start-up contents in every
+// area the read-all fetches, so that a copy cannot pass by accident.
+void MakeDistinctMemory(CVirtualProcessor& processor) {
+    sim::DeviceMemory memory = processor.Memory();
+    for (int channel = 0; channel < kOutputCount; ++channel) {
+        PutWord(memory.current.data() + OutSlotOffset(channel) + kOutGain, 10 + channel);
+    }
+    memory.current[kImageMusicOffset + 1] ^= 0x05;
+    std::memcpy(memory.groups[2].data(), "Door speakers  ", kNameChars);
+    memory.sysSettings[kSysMasterVolume] = 42;
+    memory.inputLevels[3] = 7;
+    memory.speakerRoles[1] = 9;
+    processor.SetMemory(memory);
+}
+
+TEST_F(ConnectionTest, StartUpWithoutDeviceIsSilent) {
+    ASSERT_TRUE(m_manager.StartWatching());
+    PostUiMessage(UM_AUTO_CONNECT);
+    DrainPending();
+
+    EXPECT_EQ(Seen(UM_AUTO_CONNECT), 1);
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_FALSE(g_bOnline);
+}
+
+// Plugging the device in connects it and reads it without a click; the model
+// then holds what the device holds, byte for byte.
+TEST_F(ConnectionTest, ArrivalConnectsAndReadsAll) {
+    ASSERT_TRUE(m_manager.StartWatching());
+    PostUiMessage(UM_AUTO_CONNECT);
+    DrainPending();
+    MakeDistinctMemory(m_processor);
+    SimServer& server = AddDevice();
+
+    ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+    EXPECT_TRUE(g_bOnline);
+    EXPECT_EQ(g_strDevicePath.Get(), server.InterfacePath());
+    EXPECT_FALSE(IsPathFree(server.InterfacePath())) << "an auto-connected path is claimed";
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_FALSE(m_manager.IsTransferShown()) << "the read-all's transfer dialog is hidden again";
+    EXPECT_EQ(m_states.states, (std::vector{ConnectionState::Connecting, ConnectionState::Reading,
+                                            ConnectionState::Online}));
+
+    const sim::DeviceMemory device = m_processor.Memory();
+    std::lock_guard lock(g_csModel);
+    for (int channel = 0; channel < kOutputCount; ++channel) {
+        EXPECT_EQ(Slice(g_CurImage, OutSlotOffset(channel), kOutBlockSize),
+                  Slice(device.current, OutSlotOffset(channel), kOutBlockSize))
+            << "output " << channel;
+    }
+    EXPECT_EQ(Slice(g_CurImage, kImageMusicOffset, kInputBlockSize),
+              Slice(device.current, kImageMusicOffset, kInputBlockSize));
+    for (int group = 1; group <= kDeviceGroupCount; ++group) {
+        // The device's last two name characters are shown as spaces.
+        EXPECT_EQ(Slice(g_GroupImages[group - 1], 0, kNameChars - 2),
+                  Slice(device.groups[group - 1], 0, kNameChars - 2))
+            << "name of group " << group;
+    }
+    EXPECT_EQ(g_SysSettings, device.sysSettings);
+    EXPECT_EQ(g_InputLevels, device.inputLevels);
+    EXPECT_EQ(g_SpeakerRoles, device.speakerRoles);
+}
+
+// Only a device with the processor's identity is opened on arrival.
+TEST_F(ConnectionTest, ArrivalOfAnotherHidDeviceIsIgnored) {
+    ASSERT_TRUE(m_manager.StartWatching());
+    VhidDevice other(m_bus.Path(), "keyboard", kVendorId, kProductId, kDeviceVersion + 1);
+    ASSERT_TRUE(other.Start().Ok());
+
+    ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > 0 && m_queue.Size() == 0; }));
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_FALSE(other.HasSession());
+}
+
+struct IdentityCase {
+    const char* text;
+    bool accepted;
+};
+
+class IdentificationTest : public ConnectionTest,
+                           public ::testing::WithParamInterface<IdentityCase> {};
+
+// Only the first fifteen characters are compared; a mismatch there is
+// dropped without a word and the stale identification blanked.
+TEST_P(IdentificationTest, FirstFifteenCharactersDecide) {
+    m_processor.SetIdentification(GetParam().text);
+    AddDevice();
+    m_manager.OnConnectButton();
+
+    if (GetParam().accepted) {
+        ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+        EXPECT_EQ(m_processor.GetCounts().blockReads, 1 + kOutputCount);
+    } else {
+        ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_ID) > 0 && !m_manager.IsConnected(); }));
+        std::array<BYTE, kDeviceModelSize> blank;
+        blank.fill(' ');
+        EXPECT_EQ(g_DeviceModel, blank);
+        EXPECT_EQ(m_processor.GetCounts().blockReads, 0) << "no read-all for another model";
+        EXPECT_EQ(m_cmd.GetCount(), 0);
+        EXPECT_FALSE(g_bOnline);
+    }
+    EXPECT_TRUE(Shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Identities, IdentificationTest,
+    ::testing::Values(IdentityCase{"TQR-905-31EQ-V3.0", true},
+                      IdentityCase{"TQR-905-31EQ-V3.9", true},   // minor version: 16th on
+                      IdentityCase{"TQR-905-31EQ-V3", true},     // nothing after the 15th
+                      IdentityCase{"TQR-905-31EQ-V2.0", false},  // older major version
+                      IdentityCase{"tqr-905-31EQ-V3.0", false},  // case counts
+                      IdentityCase{"TQR-905-31EQ-V", false}));   // too short
+
+TEST_F(ConnectionTest, ConnectButtonToggles) {
+    SimServer& server = AddDevice();
+    ConnectOnline();
+
+    m_manager.OnConnectButton();
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_FALSE(g_bOnline);
+    EXPECT_FALSE(g_bDeviceOpen);
+    EXPECT_TRUE(IsPathFree(server.InterfacePath())) << "the claim goes with the link";
+
+    ConnectOnline();
+    EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(ConnectionTest, ConnectButtonWithoutDeviceSaysUnableToConnect) {
+    m_manager.OnConnectButton();
+    DrainPending();
+    EXPECT_EQ(Shown(), std::vector{TextId::UnableToConnect});
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+}
+
+TEST_F(ConnectionTest, RemovalWhileOnlineSaysUnableToConnect) {
+    ASSERT_TRUE(m_manager.StartWatching());
+    SimServer& server = AddDevice();
+    ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+
+    const int before = Seen(UM_DEVICE_CHANGE);
+    server.Unplug();
+    ASSERT_TRUE(RunUntil([&] { return !Shown().empty(); }));
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_FALSE(g_bOnline);
+    // Whichever noticed first (the removal or the worker), it is told once.
+    ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > before; }));
+    DrainPending();
+    EXPECT_EQ(Shown(), std::vector{TextId::UnableToConnect});
+}
+
+// Stands in for the firmware update's cycle: the device is away, nothing to do.
+class IdleUpgradeCycle : public IUpgradeCycle {
+public:
+    void RunUpgradeCycle(CHidLink&, const std::atomic<bool>&) override {
+        std::this_thread::sleep_for(2ms);
+    }
+};
+
+struct RemovalCase {
+    int lastCommand;
+    bool reported;
+};
+
+class RemovalDuringUpdateTest : public ConnectionTest,
+                                public ::testing::WithParamInterface<RemovalCase> {};
+
+// After the boot command or the device search the device restarts into its
+// loader and leaves the bus: expected, so nothing is shown and the link stays.
+TEST_P(RemovalDuringUpdateTest, OnlyBootAndSearchExcuseARemoval) {
+    ASSERT_TRUE(m_manager.StartWatching());
+    SimServer& server = AddDevice();
+    ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+    IdleUpgradeCycle idle;
+    m_manager.StopLink();
+    m_manager.Worker().SetUpgradeCycle(&idle);
+    g_bUpgrading = true;
+    m_manager.StartLink(true);
+    g_nLastUpgradeCommand = GetParam().lastCommand;
+
+    const int before = Seen(UM_DEVICE_CHANGE);
+    server.Unplug();
+    ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > before; }));
+    DrainPending();
+
+    if (GetParam().reported) {
+        EXPECT_EQ(Shown(), std::vector{TextId::UnableToConnect});
+        EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+        EXPECT_FALSE(g_bUpgrading);
+    } else {
+        EXPECT_TRUE(Shown().empty());
+        EXPECT_EQ(m_manager.State(), ConnectionState::Upgrading);
+        EXPECT_TRUE(g_bDeviceOpen);
+    }
+    m_manager.StopLink();
+    g_bUpgrading = false;
+}
+
+INSTANTIATE_TEST_SUITE_P(LastCommands, RemovalDuringUpdateTest,
+                         ::testing::Values(RemovalCase{UPG_BOOT, false},
+                                           RemovalCase{UPG_SEARCH, false},
+                                           RemovalCase{UPG_BLOCK, true}, RemovalCase{0, true}));
+
+// A device that stops answering: the read times out, the link is dropped,
+// every queued packet is gone and the user is told.
+TEST_F(ConnectionTest, SilentDeviceEndsInLinkFailureWithEmptyQueue) {
+    AddDevice();
+    ConnectOnline();
+    {
+        std::lock_guard lock(g_csModel);
+        m_processor.InjectFault(Fault::DropReply, 1);
+        m_cmd.PushPacket(MakeSystemRead(SYS_SETTINGS, 0));
+        m_cmd.PushPacket(MakeSystemRead(SYS_INPUT_LEVELS, 0));
+    }
+
+    ASSERT_TRUE(RunUntil([&] { return Seen(UM_LINK_FAILED) > 0; }));
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_EQ(m_cmd.GetCount(), 0);
+    EXPECT_FALSE(g_bOnline);
+    DrainPending();
+    EXPECT_EQ(Shown(), std::vector{TextId::UnableToConnect});
+}
+
+TEST_F(ConnectionTest, EmptyDataReplyClosesTheLinkAskingForAFirmwareUpdate) {
+    AddDevice();
+    m_processor.InjectFault(Fault::EmptyDataReply, 1);  // the identification read
+    m_manager.OnConnectButton();
+
+    ASSERT_TRUE(RunUntil([&] { return !Shown().empty(); }));
+    EXPECT_EQ(Shown(), std::vector{TextId::EmptyReply});
+    EXPECT_STREQ(TextIn(TextId::EmptyReply, false), "Please Update the Firmware!");
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_FALSE(g_bDeviceOpen);
+}
+
+// The session is exclusive: nobody else gets the device while the link holds
+// it, and a device held elsewhere is not connected, even when the next one
+// enumerated is free.
+TEST_F(ConnectionTest, SecondClientIsRefused) {
+    SimServer& first = AddDevice("a");
+    SimServer& second = AddDevice("b");
+    VhidBackend backend(m_bus.Path());
+
+    ConnectOnline();
+    EXPECT_EQ(g_strDevicePath.Get(), first.InterfacePath());
+    EXPECT_FALSE(backend.Open(first.InterfacePath()).Ok());
+    m_manager.OnConnectButton();  // disconnect
+
+    auto holder = backend.Open(first.InterfacePath());
+    ASSERT_TRUE(holder.Ok()) << holder.ErrorText();
+    m_manager.OnConnectButton();
+    DrainPending();
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_EQ(Shown(), std::vector{TextId::UnableToConnect});
+    EXPECT_FALSE(second.HasSession());
+    holder.Value()->Close();
+}
+
+// Holds a claim from another process, as a second copy of the program would.
+class ForeignClaim {
+public:
+    explicit ForeignClaim(const std::string& path) {
+        const std::string command =
+            "flock -x '" + ClaimsDirectory() + "/" + ClaimFileName(path) + "' cat >/dev/null";
+        m_pipe = ::popen(command.c_str(), "w");
+    }
+    ~ForeignClaim() { Release(); }
+    bool Started() const { return m_pipe != nullptr; }
+    void Release() {
+        if (m_pipe != nullptr) ::pclose(m_pipe);
+        m_pipe = nullptr;
+    }
+
+private:
+    FILE* m_pipe = nullptr;
+};
+
+TEST_F(ConnectionTest, PathClaimedByAnotherCopyIsNotAutoConnected) {
+    ASSERT_TRUE(m_manager.StartWatching());
+    SimServer& server = AddDevice();
+    server.Unplug();
+    ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) >= 2; }));  // arrival, removal
+    ForeignClaim claim(server.InterfacePath());
+    ASSERT_TRUE(claim.Started());
+    ASSERT_TRUE(RunUntil([&] { return !IsPathFree(server.InterfacePath()); }));
+
+    const int before = Seen(UM_DEVICE_CHANGE);
+    ASSERT_TRUE(server.Replug().Ok());
+    ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > before; }));
+    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    EXPECT_FALSE(server.HasSession());
+
+    // Even asked by path, the link refuses a path another copy claims.
+    EXPECT_FALSE(m_manager.ConnectUsb(server.InterfacePath()));
+    EXPECT_FALSE(server.HasSession());
+
+    claim.Release();
+    server.Unplug();
+    ASSERT_TRUE(server.Replug().Ok());
+    ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+}
+
+// A resend request makes the link write the whole packet again from its first
+// byte: a five-report channel block arrives complete the second time.
+TEST_F(ConnectionTest, ResendRequestRewritesTheWholePacket) {
+    AddDevice();
+    ConnectOnline();
+    const int channel = 2;
+    std::vector<BYTE> block;
+    {
+        std::lock_guard lock(g_csModel);
+        m_cmd.ClearQueue();  // no poll ahead of the block
+        BYTE* slot = g_CurImage.data() + OutSlotOffset(channel);
+        for (int i = 0; i < kOutBlockSize; ++i)
+            slot[i] = static_cast<BYTE>(i * 5 + 1);
+        block.assign(slot, slot + kOutBlockSize);
+        m_processor.ResetCounts();
+        m_processor.InjectFault(Fault::ResendRequest, 1);
+        m_cmd.PushPacket(MakeBlockPacket(0, BT_OUTPUT, channel, true, false));
+    }
+
+    ASSERT_TRUE(RunUntil([&] {
+        return Slice(m_processor.CurrentImage(), OutSlotOffset(channel), kOutBlockSize) == block;
+    }));
+    const auto counts = m_processor.GetCounts();
+    EXPECT_EQ(counts.resendReplies, 1);
+    EXPECT_EQ(counts.badFrames, 0) << "the second copy started at the first byte";
+    EXPECT_EQ(counts.blockWrites, 1);
+    EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(ConnectionTest, PendingEditMadeOnlineReachesTheDevice) {
+    AddDevice();
+    ConnectOnline();
+    const int channel = 3;
+    const int gainAt = OutSlotOffset(channel) + kOutGain;
+    const int gain = GetWord(m_processor.CurrentImage().data() + gainAt) + 3;
+    {
+        std::lock_guard lock(g_csModel);
+        m_model.GetOutput(channel)->SetGain(static_cast<short>(gain));
+    }
+
+    ASSERT_TRUE(
+        RunUntil([&] { return GetWord(m_processor.CurrentImage().data() + gainAt) == gain; }));
+    EXPECT_EQ(m_processor.GetCounts().itemWrites, 1);
+}
+
+}  // namespace
+}  // namespace conn_test
