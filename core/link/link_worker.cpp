@@ -11,6 +11,12 @@ int Slot(WorkerEvent event) {
     return static_cast<int>(event);
 }
 
+// Between two normal cycles the worker steps aside for this long. The model
+// lock is not fair: without a gap the worker would take it again before a
+// user-interface thread woken by the unlock gets to run, and could keep it
+// from that thread for seconds.
+constexpr std::chrono::microseconds kLockHandoff{200};
+
 constexpr WorkerEvent kByPriority[] = {WorkerEvent::Stop, WorkerEvent::Upgrade,
                                        WorkerEvent::Normal};
 
@@ -127,10 +133,13 @@ void CLinkWorker::RunUpgrade() {
 // The pause is taken with the lock held: it paces the polling and leaves the
 // user-interface side a gap only between two cycles.
 void CLinkWorker::RunNormal() {
-    std::lock_guard lock(g_csModel);
-    if (!g_bReplyError) {
-        m_link.MarkCycleStart();
-        m_link.NormalCycle();
+    {
+        std::lock_guard lock(g_csModel);
+        if (!g_bReplyError) {
+            m_link.MarkCycleStart();
+            m_link.NormalCycle();
+        }
+        std::this_thread::sleep_for(m_link.Timings().normalCyclePause);
     }
-    std::this_thread::sleep_for(m_link.Timings().normalCyclePause);
+    std::this_thread::sleep_for(kLockHandoff);
 }

@@ -368,5 +368,23 @@ TEST_F(ConnectionTest, PendingEditMadeOnlineReachesTheDevice) {
     EXPECT_EQ(m_processor.GetCounts().itemWrites, 1);
 }
 
+// The worker takes the model lock for every cycle, back to back; a
+// user-interface thread waiting for it must get it between two cycles, not
+// after thousands of them.
+TEST_F(ConnectionTest, UserInterfaceGetsTheLockBetweenCycles) {
+    AddDevice();
+    ConnectOnline();
+    int longestWait = 0;
+    for (int i = 0; i < 50; ++i) {
+        const int before = m_processor.GetCounts().frames;
+        {
+            std::lock_guard lock(g_csModel);
+            longestWait = std::max(longestWait, m_processor.GetCounts().frames - before);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(150 * (i % 7)));
+    }
+    EXPECT_LE(longestWait, 20) << "cycles run while the user-interface thread waited";
+}
+
 }  // namespace
 }  // namespace conn_test
