@@ -146,6 +146,10 @@ bool CKTVEQ::SetBandRecord(int i, const BYTE in[kBandRecordSize]) {
 void CKTVEQ::SetRect(int nWidth, int nHeight) {
     m_plot.width = nWidth;
     m_plot.height = nHeight;
+    for (int i = 0; i < kGridPoints; ++i) {
+        m_aptCurve[i].x = m_plot.FreqToX(g_adGridFreq[i]) + kPlotLeft;
+        m_aptCurveF[i].x = static_cast<float>(m_plot.FreqToXf(g_adGridFreq[i]) + kPlotLeft);
+    }
     for (auto& filter : m_filters)
         filter->SetRect(nWidth, nHeight);
 }
@@ -161,11 +165,10 @@ ResponseCurve CKTVEQ::TotalResponse() const {
 }
 
 void CKTVEQ::MakeCurve(const ResponseCurve& db) {
+    // The x coordinates depend on the plot size alone and are set by SetRect.
     for (int i = 0; i < kGridPoints; ++i) {
-        const double f = g_adGridFreq[i];
-        m_aptCurve[i] = {m_plot.FreqToX(f) + kPlotLeft, m_plot.DbToY(db[i]) + kPlotTop};
-        m_aptCurveF[i] = {static_cast<float>(m_plot.FreqToXf(f) + kPlotLeft),
-                          static_cast<float>(m_plot.DbToYf(db[i]) + kPlotTop)};
+        m_aptCurve[i].y = m_plot.DbToY(db[i]) + kPlotTop;
+        m_aptCurveF[i].y = static_cast<float>(m_plot.DbToYf(db[i]) + kPlotTop);
     }
 }
 

@@ -24,7 +24,7 @@ struct CrossoverSetup {
 
 class CKTVEQ {
 public:
-    CKTVEQ() = default;
+    CKTVEQ() { SetRect(0, 0); }
     CKTVEQ(const CKTVEQ&) = delete;
     CKTVEQ& operator=(const CKTVEQ&) = delete;
     CKTVEQ(CKTVEQ&&) = default;
