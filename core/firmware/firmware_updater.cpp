@@ -114,9 +114,18 @@ bool CFirmwareUpdater::ConnectForUpgrade() {
 }
 
 bool CFirmwareUpdater::HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t lParam) {
-    if (msg != UM_UPGRADE_DONE) return false;
-    OnUpgradeDone(lParam);
-    return true;
+    switch (msg) {
+        case UM_UPGRADE_DONE:
+            OnUpgradeDone(lParam);
+            return true;
+        case UM_DEVICE_ID:
+            // An update asks for no identification: this one answers the
+            // link the update took down, and its read-all must not reach the
+            // queue the update cycle works on.
+            return g_bUpgrading;
+        default:
+            return false;
+    }
 }
 
 void CFirmwareUpdater::OnUpgradeDone(std::intptr_t lParam) {

@@ -58,7 +58,8 @@ public:
     // runs. `reader` replaces the file reader (tests).
     bool Start(const std::string& path, CImageFileReader* reader = nullptr);
 
-    // UM_UPGRADE_DONE; true when the message was the updater's.
+    // UM_UPGRADE_DONE, and while an update runs the stale identification of
+    // the link it replaced; true when the message was the updater's.
     bool HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     // The update's last step was answered (lParam 179): stop and close the
     // link and tell the user.

@@ -167,14 +167,21 @@ TEST_F(UpgradeOverBusTest, ProcessorImageOf256KiBIsInstalled) {
     watcher.Value()->Stop();
 }
 
-// A link that is up is taken down first; a controller update ends with its
-// own end step.
+// A link that is up is taken down first, and what its identification brings
+// in afterwards stays out of the update; a controller update ends with its own
+// end step.
 TEST_F(UpgradeOverBusTest, ControllerImageReplacesANormalLink) {
     StartDevice();
     ASSERT_TRUE(m_manager.ConnectUsb());
+    ASSERT_TRUE(Eventually([this] { return m_queue.Size() > 0; }));  // the identification
     const std::vector<BYTE> image = PatternImage(1000);
 
     EXPECT_EQ(Run(WriteFile("hand.contr", image)), UpgradeOutcome::Succeeded);
+
+    const auto log = m_processor.RequestLog();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const auto& entry) { return entry.command == CMD_READ; }),
+              1);
 
     const auto installed = m_processor.LastInstalledImage(sim::FirmwareTarget::Controller);
     ASSERT_TRUE(installed.has_value());
