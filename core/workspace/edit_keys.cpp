@@ -1,0 +1,260 @@
+// The key grammar of the edits: channel keys "chN.<field>", band keys
+// "chN.eqM.<field>", crossover keys "chN.hp|lp.<field>", mixer keys
+// "chN.mix.K", limiter keys "chN.limiter.<field>" and the system keys.
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string_view>
+
+#include "model/param_image.h"
+#include "model/record_layout.h"
+#include "workspace/edits.h"
+
+namespace {
+
+struct FieldName {
+    const char* name;
+    EditKind kind;
+};
+
+constexpr std::array<FieldName, 6> kChannelFields{{
+    {"gain", EditKind::ChannelGain},
+    {"phase", EditKind::ChannelPhase},
+    {"output", EditKind::ChannelOutput},
+    {"delay", EditKind::ChannelDelay},
+    {"name", EditKind::ChannelName},
+    {"eqmode", EditKind::ChannelEqMode},
+}};
+
+constexpr std::array<FieldName, 6> kBandFields{{
+    {"freq", EditKind::BandFreq},
+    {"gain", EditKind::BandGain},
+    {"q", EditKind::BandQ},
+    {"bw", EditKind::BandBandwidth},
+    {"type", EditKind::BandType},
+    {"bypass", EditKind::BandBypass},
+}};
+
+constexpr std::array<FieldName, 3> kXoverFields{{
+    {"freq", EditKind::XoverFreq},
+    {"family", EditKind::XoverFamily},
+    {"slope", EditKind::XoverSlope},
+}};
+
+constexpr std::array<FieldName, 3> kLimiterFields{{
+    {"threshold", EditKind::LimitThreshold},
+    {"attack", EditKind::LimitAttack},
+    {"release", EditKind::LimitRelease},
+}};
+
+constexpr std::array<FieldName, 3> kSystemKeys{{
+    {"source", EditKind::Source},
+    {"master", EditKind::MasterVolume},
+    {"master.output", EditKind::MasterOutput},
+}};
+
+constexpr const char* kXoverSideNames[] = {"hp", "lp"};
+
+const std::vector<EditKeyHelp> kHelp{
+    {"chN.gain", "-60..0 dB, or off (N = channel 1..6)"},
+    {"chN.phase", "normal | inverted"},
+    {"chN.output", "on | off"},
+    {"chN.delay", "samples 0..960, or 2.5ms | 86cm | 34in (clamped to 20 ms)"},
+    {"chN.name", "at most 7 bytes (GBK)"},
+    {"chN.eqmode", "parametric | graphic (a conversion resets the bands)"},
+    {"chN.eqM.freq", "20..20000 Hz (M = band 1..31)"},
+    {"chN.eqM.gain", "-20..20 dB"},
+    {"chN.eqM.q", "Q, clamped to 0.404..16.027"},
+    {"chN.eqM.bw", "0.05..3.00 octaves"},
+    {"chN.eqM.type", "peq | lowshelf | highshelf"},
+    {"chN.eqM.bypass", "on | off"},
+    {"chN.hp.freq, chN.lp.freq", "20..20000 Hz; the high-pass never above the low-pass"},
+    {"chN.hp.family, chN.lp.family", "lr | bessel | butterworth"},
+    {"chN.hp.slope, chN.lp.slope",
+     "lr: 6 | 12 | 24 | 36 | off; bessel, butterworth: 6 | 12 | 18 | 24 | off"},
+    {"chN.mix.K", "0..100 (K = input 1..12)"},
+    {"chN.limiter.threshold", "-30..6 dBu"},
+    {"chN.limiter.attack", "0.3..100 ms"},
+    {"chN.limiter.release", "2 | 4 | 6 | 8 | 16 | 32 (times the attack)"},
+    {"source", "high | low | bluetooth | player"},
+    {"master", "-60..6 dB, or off (a new volume switches the master output on)"},
+    {"master.output", "on | off"},
+};
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::vector<std::string_view> SplitDots(std::string_view text) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = text.find('.', start);
+        parts.push_back(text.substr(start, dot - start));
+        if (dot == std::string_view::npos) return parts;
+        start = dot + 1;
+    }
+}
+
+// A whole positive number of at most four digits; 0 otherwise.
+int SmallNumber(std::string_view digits) {
+    if (digits.empty() || digits.size() > 4) return 0;
+    int n = 0;
+    for (char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// "ch3" with prefix "ch" and count 6 -> 2 (0-based); -1 when the token is
+// not the prefix and a number; -2 when the number is outside 1..count.
+int Numbered(std::string_view token, std::string_view prefix, int count) {
+    if (token.substr(0, prefix.size()) != prefix) return -1;
+    const std::string_view digits = token.substr(prefix.size());
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
+                                       [](unsigned char c) { return std::isdigit(c) != 0; }))
+        return -1;
+    const int n = SmallNumber(digits);
+    return n >= 1 && n <= count ? n - 1 : -2;
+}
+
+template <std::size_t N>
+std::optional<EditKind> FindField(const std::array<FieldName, N>& fields, std::string_view name) {
+    for (const FieldName& f : fields) {
+        if (name == f.name) return f.kind;
+    }
+    return std::nullopt;
+}
+
+template <std::size_t N>
+const char* NameOfKind(const std::array<FieldName, N>& fields, EditKind kind) {
+    for (const FieldName& f : fields) {
+        if (f.kind == kind) return f.name;
+    }
+    return nullptr;
+}
+
+struct KeyParse {
+    std::optional<EditKey> key;
+    std::string error;
+};
+
+KeyParse Unknown(const std::string& key) {
+    return {std::nullopt, "unknown key '" + key + "'"};
+}
+
+KeyParse OutOfRange(const std::string& key, const char* what, int count) {
+    return {std::nullopt, key + ": no such " + what + " (1.." + std::to_string(count) + ")"};
+}
+
+// The part after "chN.", with the channel already known.
+KeyParse ParseChannelPart(const std::string& key, const std::vector<std::string_view>& parts,
+                          int channel) {
+    if (parts.size() == 2) {
+        if (auto kind = FindField(kChannelFields, parts[1]))
+            return {EditKey{*kind, channel, 0}, {}};
+        return Unknown(key);
+    }
+    if (parts.size() != 3) return Unknown(key);
+    const std::string_view group = parts[1];
+    const std::string_view field = parts[2];
+    if (group == "mix") {
+        const int input = Numbered(field, "", kOutMixCount);
+        if (input == -2) return OutOfRange(key, "input", kOutMixCount);
+        if (input < 0) return Unknown(key);
+        return {EditKey{EditKind::Mix, channel, input}, {}};
+    }
+    if (group == "limiter") {
+        if (auto kind = FindField(kLimiterFields, field)) return {EditKey{*kind, channel, 0}, {}};
+        return Unknown(key);
+    }
+    for (int side : {kEditHighPass, kEditLowPass}) {
+        if (group != kXoverSideNames[side]) continue;
+        if (auto kind = FindField(kXoverFields, field)) return {EditKey{*kind, channel, side}, {}};
+        return Unknown(key);
+    }
+    const int band = Numbered(group, "eq", kOutBandCount);
+    if (band == -2) return OutOfRange(key, "band", kOutBandCount);
+    if (band < 0) return Unknown(key);
+    if (auto kind = FindField(kBandFields, field)) return {EditKey{*kind, channel, band}, {}};
+    return Unknown(key);
+}
+
+KeyParse ParseKey(const std::string& typed) {
+    const std::string key = Lower(typed);
+    if (auto kind = FindField(kSystemKeys, key)) return {EditKey{*kind, 0, 0}, {}};
+    const std::vector<std::string_view> parts = SplitDots(key);
+    const int channel = Numbered(parts[0], "ch", kOutputCount);
+    if (channel == -2) return OutOfRange(typed, "channel", kOutputCount);
+    if (channel < 0 || parts.size() < 2) return Unknown(typed);
+    return ParseChannelPart(typed, parts, channel);
+}
+
+}  // namespace
+
+std::optional<EditKey> ParseEditKey(const std::string& key, std::string* error) {
+    KeyParse parsed = ParseKey(key);
+    if (!parsed.key && error) *error = parsed.error;
+    return parsed.key;
+}
+
+bool IsValidEditKey(const EditKey& key) {
+    if (NameOfKind(kSystemKeys, key.kind)) return key.channel == 0 && key.index == 0;
+    if (key.channel < 0 || key.channel >= kOutputCount || key.index < 0) return false;
+    if (NameOfKind(kBandFields, key.kind)) return key.index < kOutBandCount;
+    if (NameOfKind(kXoverFields, key.kind)) return key.index <= kEditLowPass;
+    if (key.kind == EditKind::Mix) return key.index < kOutMixCount;
+    return key.index == 0;
+}
+
+std::string EditKeyName(const EditKey& key) {
+    if (const char* name = NameOfKind(kSystemKeys, key.kind)) return name;
+    const std::string channel = "ch" + std::to_string(key.channel + 1) + ".";
+    if (const char* name = NameOfKind(kChannelFields, key.kind)) return channel + name;
+    if (const char* name = NameOfKind(kBandFields, key.kind))
+        return channel + "eq" + std::to_string(key.index + 1) + "." + name;
+    if (const char* name = NameOfKind(kXoverFields, key.kind))
+        return channel + kXoverSideNames[key.index == kEditLowPass] + "." + name;
+    if (const char* name = NameOfKind(kLimiterFields, key.kind)) return channel + "limiter." + name;
+    return channel + "mix." + std::to_string(key.index + 1);
+}
+
+std::vector<EditKey> AllEditKeys() {
+    std::vector<EditKey> keys;
+    for (int c = 0; c < kOutputCount; ++c) {
+        for (const FieldName& f : kChannelFields)
+            keys.push_back({f.kind, c, 0});
+        for (int side : {kEditHighPass, kEditLowPass}) {
+            for (const FieldName& f : kXoverFields)
+                keys.push_back({f.kind, c, side});
+        }
+        for (int band = 0; band < kOutBandCount; ++band) {
+            for (const FieldName& f : kBandFields)
+                keys.push_back({f.kind, c, band});
+        }
+        for (int input = 0; input < kOutMixCount; ++input)
+            keys.push_back({EditKind::Mix, c, input});
+        for (const FieldName& f : kLimiterFields)
+            keys.push_back({f.kind, c, 0});
+    }
+    for (const FieldName& f : kSystemKeys)
+        keys.push_back({f.kind, 0, 0});
+    return keys;
+}
+
+const std::vector<EditKeyHelp>& EditKeyHelpList() {
+    return kHelp;
+}
+
+bool SplitAssignment(const std::string& arg, std::string* key, std::string* value) {
+    const std::size_t eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0) return false;
+    *key = arg.substr(0, eq);
+    *value = arg.substr(eq + 1);
+    return true;
+}

@@ -1,0 +1,65 @@
+#include "workspace/xover_lists.h"
+
+#include <array>
+
+#include "base/texts.h"
+#include "model/tables.h"
+
+namespace {
+
+constexpr std::array<SlopeChoice, 5> kLinkwitzRileySlopes{{
+    {6, 0},
+    {12, 1},
+    {24, 3},
+    {36, 4},
+    {0, kSlopeOff},
+}};
+
+// Bessel and Butterworth offer the same list.
+constexpr std::array<SlopeChoice, 5> kBesselButterworthSlopes{{
+    {6, 0},
+    {12, 1},
+    {18, 2},
+    {24, 3},
+    {0, kSlopeOff},
+}};
+
+// Linkwitz-Riley code 2 has no entry of its own; it shows as 12 dB/Oct.
+constexpr int kLinkwitzRiley18Code = 2;
+constexpr int kLinkwitzRiley12Entry = 1;
+
+}  // namespace
+
+std::span<const SlopeChoice> SlopeListOf(int family) {
+    switch (family) {
+        case kFamilyLinkwitzRiley:
+            return kLinkwitzRileySlopes;
+        case kFamilyBessel:
+        case kFamilyButterworth:
+            return kBesselButterworthSlopes;
+        default:
+            return {};
+    }
+}
+
+int SlopeEntryOfCode(int family, int code) {
+    if (family == kFamilyLinkwitzRiley && code == kLinkwitzRiley18Code)
+        return kLinkwitzRiley12Entry;
+    const std::span<const SlopeChoice> list = SlopeListOf(family);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].code == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int SlopeCodeOfLabel(int family, int dbPerOctave) {
+    for (const SlopeChoice& choice : SlopeListOf(family)) {
+        if (choice.dbPerOctave == dbPerOctave) return choice.code;
+    }
+    return -1;
+}
+
+std::string SlopeChoiceText(const SlopeChoice& choice) {
+    if (choice.dbPerOctave == 0) return TextIn(TextId::Off, true);
+    return std::to_string(choice.dbPerOctave) + "dB/Oct";
+}
