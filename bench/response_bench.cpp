@@ -49,10 +49,8 @@ BENCHMARK(BM_Crossover)
     ->ArgNames({"type", "family", "order"})
     ->ArgsProduct({{kBandHighPass, kBandLowPass}, {0, 1, 2}, {0, 1, 2, 3, 4, 5, 6}});
 
-// 31 active bands and both crossovers at 48 dB/Oct: every filter recomputed,
-// then the summed curve.
-void BM_WorstCaseChannel(benchmark::State& state) {
-    CKTVEQ eq;
+// An output channel with all 31 bands active and both crossovers at 48 dB/Oct.
+void MakeBusyChannel(CKTVEQ& eq) {
     eq.BuildBands(30, 32, 8, 20, 20000);
     eq.SetRect(600, 320);
     for (int i = 0; i < eq.GetBandCount(); ++i)
@@ -63,6 +61,12 @@ void BM_WorstCaseChannel(benchmark::State& state) {
     }
     eq.GetHighPass()->SetFreq(80, false);
     eq.GetLowPass()->SetFreq(12000, false);
+}
+
+// Every filter recomputed, then the summed curve.
+void BM_WorstCaseChannel(benchmark::State& state) {
+    CKTVEQ eq;
+    MakeBusyChannel(eq);
     for (auto _ : state) {
         for (int i = 0; i < eq.GetFilterCount(); ++i)
             eq.GetFilter(i)->ComputeResponse();
@@ -72,13 +76,10 @@ void BM_WorstCaseChannel(benchmark::State& state) {
 }
 BENCHMARK(BM_WorstCaseChannel)->Unit(benchmark::kMicrosecond);
 
-// One drag step: the dragged filter and the channel's sum.
+// One drag step: the dragged band and the channel's sum.
 void BM_DragStep(benchmark::State& state) {
     CKTVEQ eq;
-    eq.BuildBands(30, 32, 8, 20, 20000);
-    eq.SetRect(600, 320);
-    for (int i = 0; i < eq.GetBandCount(); ++i)
-        eq.GetBand(i)->SetGainIndex(230 + i);
+    MakeBusyChannel(eq);
     CFilter* band = eq.GetBand(17);
     band->BeginMarkerDrag(band->GetMarkerRect().Center());
     int step = 0;

@@ -182,7 +182,7 @@ void CFilter::CopyValues(const CFilter& src) {
 // ---------------------------------------------------------------- getters
 
 int CFilter::GetGainIndex() const {
-    return IsBypassed() ? kGainIndexZero : GainToIndex(m_dGain);
+    return IsBypassed() ? kGainIndexFlat : GainToIndex(m_dGain);
 }
 
 int CFilter::GetBandwidthIndex() const {

@@ -32,7 +32,6 @@ struct PointerFlags {
     void Clear() { *this = PointerFlags{}; }
 };
 
-constexpr int kGainIndexZero = 200;  // 0 dB
 constexpr int kSentFreqFloor = 20;
 constexpr int kShelfFreqLimit = 2000;  // low shelves stay at or below, high shelves at or above
 

@@ -92,38 +92,20 @@ TEST_F(Equalizer, InputAndEffectLayouts) {
 }
 
 TEST_F(Equalizer, BandRecords) {
+    // clang-format off
     const RecordCase cases[] = {
-        {"+12 dB, 0.2 octave",
-         {0xE8, 0x03, 0xD0, 0x02, 15, 0, 0, 0},
-         12.0,
-         false,
-         0.20,
-         {0xE8, 0x03, 0xD0, 0x02, 15, 0, 0, 0}},
-        {"0 dB is flat",
-         {0x64, 0x00, 0x58, 0x02, 95, 0, 1, 1},
-         0.0,
-         true,
-         1.00,
-         {0x64, 0x00, 0x58, 0x02, 95, 0, 1, 1}},
-        {"-20 dB",
-         {0x20, 0x4E, 0x90, 0x01, 0x27, 0x01, 0, 2},
-         -20.0,
-         false,
-         3.00,
-         {0x20, 0x4E, 0x90, 0x01, 0x27, 0x01, 0, 2}},
-        {"index 3 loads as 0.09",
-         {0x14, 0x00, 0x58, 0x02, 3, 0, 0, 0},
-         0.0,
-         true,
-         0.09,
-         {0x14, 0x00, 0x58, 0x02, 4, 0, 0, 0}},
-        {"a zeroed record",
-         {0, 0, 0, 0, 0, 0, 0, 0},
-         -20.0,
-         false,
-         0.09,
-         {0, 0, 0x90, 0x01, 4, 0, 0, 0}},
+        {"+12 dB, 0.2 octave", {0xE8, 0x03, 0xD0, 0x02, 15, 0, 0, 0}, 12.0, false, 0.20,
+                               {0xE8, 0x03, 0xD0, 0x02, 15, 0, 0, 0}},
+        {"0 dB is flat",       {0x64, 0x00, 0x58, 0x02, 95, 0, 1, 1}, 0.0, true, 1.00,
+                               {0x64, 0x00, 0x58, 0x02, 95, 0, 1, 1}},
+        {"-20 dB",             {0x20, 0x4E, 0x90, 0x01, 0x27, 0x01, 0, 2}, -20.0, false, 3.00,
+                               {0x20, 0x4E, 0x90, 0x01, 0x27, 0x01, 0, 2}},
+        {"index 3 loads as 0.09", {0x14, 0x00, 0x58, 0x02, 3, 0, 0, 0}, 0.0, true, 0.09,
+                                  {0x14, 0x00, 0x58, 0x02, 4, 0, 0, 0}},
+        {"a zeroed record",    {0, 0, 0, 0, 0, 0, 0, 0}, -20.0, false, 0.09,
+                               {0, 0, 0x90, 0x01, 4, 0, 0, 0}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         ASSERT_TRUE(eq.SetBandRecord(5, c.in)) << c.what;
         const CFilter* band = eq.GetBand(5);
