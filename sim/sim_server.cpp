@@ -27,14 +27,18 @@ SimServer::~SimServer() {
     Stop();
 }
 
-LinkStatus SimServer::Start() {
-    if (m_timers.joinable()) return LinkOk();
+LinkStatus SimServer::LoadState() {
     const std::string& stateFile = m_options.stateFile;
     std::string error;
-    if (!stateFile.empty() && std::filesystem::exists(stateFile) &&
-        !m_processor.LoadState(stateFile, &error)) {
-        return MakeLinkError(LinkErrorCode::System, "unable to load " + stateFile + ": " + error);
-    }
+    if (stateFile.empty() || !std::filesystem::exists(stateFile)) return LinkOk();
+    if (m_processor.LoadState(stateFile, &error)) return LinkOk();
+    std::lock_guard lock(m_mutex);
+    m_bStateRefused = true;
+    return MakeLinkError(LinkErrorCode::System, "unable to load " + stateFile + ": " + error);
+}
+
+LinkStatus SimServer::Start() {
+    if (m_timers.joinable()) return LinkOk();
     m_nLastChangeCount = ChangeCount(m_processor.GetCounts());
     ArmFaults();
     m_device.SetLatencyMs(m_options.latencyMs);
@@ -109,6 +113,10 @@ bool SimServer::SaveState(std::string* error) {
     {
         std::lock_guard lock(m_mutex);
         m_bDirty = false;
+        if (m_bStateRefused) {
+            if (error != nullptr) *error = "the state file was refused at start";
+            return false;
+        }
     }
     std::string why;
     if (m_processor.SaveState(m_options.stateFile, &why)) return true;

@@ -55,6 +55,9 @@ public:
     // Set before Start; called from the server's threads.
     void SetEventLog(EventLog log) { m_log = std::move(log); }
 
+    // Loads the state file when there is one; a refused file is an error (it
+    // is not overwritten later either: nothing is saved after a failed load).
+    LinkStatus LoadState();
     // Listens on the bus. Fails when the name is taken by a live device.
     LinkStatus Start();
     // Leaves the bus for good and saves the state when it changed.
@@ -106,6 +109,7 @@ private:
     bool m_bPlugged = false;
     bool m_bStopping = false;
     bool m_bDirty = false;
+    bool m_bStateRefused = false;
     std::chrono::steady_clock::time_point m_saveDue{};
     std::chrono::steady_clock::time_point m_returnDue{};
     bool m_bReturnPending = false;
