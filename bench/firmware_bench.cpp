@@ -9,10 +9,8 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -26,6 +24,7 @@
 #include "link/vhid_backend.h"
 #include "protocol/ktv_command.h"
 #include "sim/sim_server.h"
+#include "tests/link/link_test_util.h"
 
 namespace {
 
@@ -42,22 +41,6 @@ long PeakRssKib() {
     return usage.ru_maxrss;
 }
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        char pattern[] = "/tmp/tqrfwb-XXXXXX";
-        m_strPath = ::mkdtemp(pattern);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_strPath, ec);
-    }
-    const std::string& Path() const { return m_strPath; }
-
-private:
-    std::string m_strPath;
-};
-
 std::string WriteImage(const std::string& dir) {
     std::vector<char> bytes(kImageBytes);
     for (size_t i = 0; i < bytes.size(); ++i)
@@ -73,7 +56,7 @@ double FixedWaitsSeconds(const LinkTimings& t) {
 }
 
 void BM_Update256KiB(benchmark::State& state) {
-    ScratchDir dir;
+    TempDir dir;
     ::setenv("TQR905_CLAIMS_DIR", (dir.Path() + "/claims").c_str(), 1);
     const std::string busDir = dir.Path() + "/bus";
     const std::string image = WriteImage(dir.Path());

@@ -1,7 +1,6 @@
 #include "firmware/upgrade_steps.h"
 
 #include <algorithm>
-#include <array>
 #include <optional>
 
 #include "base/globals.h"
@@ -19,7 +18,6 @@ constexpr BYTE kBlockFill = 0xFF;    // erased flash: the tail of the last block
 constexpr BYTE kUpgradeDeviceId = 1;
 constexpr int kBeginPayload = 16;    // zero bytes of B0, E0 and E1
 constexpr int kStartCopies = 4;      // B1 names the first image byte four times
-constexpr int kChecksumPayload = 1;  // B3 and E3
 
 using Payload = std::vector<BYTE>;
 
