@@ -62,8 +62,10 @@ milliseconds CUpgradeCycle::ReplyWait(const LinkTimings& timings, int code) {
 
 void CUpgradeCycle::RunUpgradeCycle(CHidLink& link, const std::atomic<bool>& stopRequested) {
     if (!WriteStep(link, stopRequested)) return;
-    ReadStepReply(link, stopRequested);
-    if (m_nCurrentCode == UPG_BOOT) ReopenAfterBoot(link, stopRequested);
+    // A reply or a reply time-out ends the step; only then may the boot step
+    // have sent the device into its loader.
+    if (ReadStepReply(link, stopRequested) && m_nCurrentCode == UPG_BOOT)
+        ReopenAfterBoot(link, stopRequested);
 }
 
 bool CUpgradeCycle::WriteStep(CHidLink& link, const std::atomic<bool>& stop) {

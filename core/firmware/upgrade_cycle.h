@@ -36,7 +36,8 @@ private:
     bool WriteStep(CHidLink& link, const std::atomic<bool>& stop);
     void SendSearchPattern(CHidLink& link, const std::atomic<bool>& stop);
     bool WriteReports(CHidLink& link, CSendData& packet);
-    // Reads until the reply parser completes a frame or the step times out.
+    // Reads until the reply parser completes a frame or the step times out
+    // (true); false when the cycle ran too long or the link went away.
     bool ReadStepReply(CHidLink& link, const std::atomic<bool>& stop);
     void ReopenAfterBoot(CHidLink& link, const std::atomic<bool>& stop);
 
