@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <numeric>
 #include <string>
@@ -31,6 +33,25 @@ inline BYTE ExpectedChecksum(const std::vector<BYTE>& image) {
         sum ^= image[i];
     return sum;
 }
+
+// A file that shrinks while it is read (another program rewriting it).
+class ShrinkingFileReader : public CImageFileReader {
+public:
+    ShrinkingFileReader(std::string path, off_t shrinkTo)
+        : m_strPath(std::move(path)), m_nShrinkTo(shrinkTo) {}
+    ssize_t Read(BYTE* into, size_t n) override {
+        const ssize_t r = CImageFileReader::Read(into, n);
+        if (m_nReads++ == 0) {
+            EXPECT_EQ(::truncate(m_strPath.c_str(), m_nShrinkTo), 0);
+        }
+        return r;
+    }
+
+private:
+    std::string m_strPath;
+    off_t m_nShrinkTo;
+    int m_nReads = 0;
+};
 
 class FirmwareTest : public ::testing::Test {
 protected:

@@ -134,25 +134,6 @@ TEST_F(UpgradeFileTest, UnreadableFilesAreHexFileErrors) {
     }
 }
 
-// A file that shrinks while it is read (another program rewriting it).
-class ShrinkingFileReader : public CImageFileReader {
-public:
-    ShrinkingFileReader(std::string path, off_t shrinkTo)
-        : m_strPath(std::move(path)), m_nShrinkTo(shrinkTo) {}
-    ssize_t Read(BYTE* into, size_t n) override {
-        const ssize_t r = CImageFileReader::Read(into, n);
-        if (m_nReads++ == 0) {
-            EXPECT_EQ(::truncate(m_strPath.c_str(), m_nShrinkTo), 0);
-        }
-        return r;
-    }
-
-private:
-    std::string m_strPath;
-    off_t m_nShrinkTo;
-    int m_nReads = 0;
-};
-
 TEST_F(UpgradeFileTest, FileShrinkingWhileReadIsRefusedWhole) {
     const std::string path = WriteFile("fw.dsp", PatternImage(200 * 1024));
     ShrinkingFileReader reader(path, 100 * 1024);

@@ -262,18 +262,7 @@ TEST_F(UpgradeOverBusTest, RefusedFileSendsNothing) {
         EXPECT_EQ(Run(c.path), UpgradeOutcome::Failed);
         EXPECT_EQ(Texts(UM_SHOW_MESSAGE), std::vector<TextId>{c.error});
     }
-    class Shrinking : public CImageFileReader {
-    public:
-        explicit Shrinking(std::string path) : m_strPath(std::move(path)) {}
-        ssize_t Read(BYTE* into, size_t n) override {
-            const ssize_t r = CImageFileReader::Read(into, n);
-            EXPECT_EQ(::truncate(m_strPath.c_str(), 1000), 0);
-            return r;
-        }
-
-    private:
-        std::string m_strPath;
-    } reader(shrinking);
+    ShrinkingFileReader reader(shrinking, 1000);
     EXPECT_FALSE(m_updater.Start(shrinking, &reader));
     EXPECT_EQ(m_updater.LoadResult().eError, TextId::HexFileError);
 
