@@ -57,7 +57,7 @@ constexpr std::array<FieldName, 3> kSystemKeys{{
 constexpr const char* kXoverSideNames[] = {"hp", "lp"};
 
 const std::vector<EditKeyHelp> kHelp{
-    {"chN.gain", "-60..0 dB, or off (N = channel 1..6)"},
+    {"chN.gain", "-60..0 dB; off (= -60) switches the gain off (N = channel 1..6)"},
     {"chN.phase", "normal | inverted"},
     {"chN.output", "on | off"},
     {"chN.delay", "samples 0..960, or 2.5ms | 86cm | 34in (clamped to 20 ms)"},
@@ -78,7 +78,7 @@ const std::vector<EditKeyHelp> kHelp{
     {"chN.limiter.attack", "0.3..100 ms"},
     {"chN.limiter.release", "2 | 4 | 6 | 8 | 16 | 32 (times the attack)"},
     {"source", "high | low | bluetooth | player"},
-    {"master", "-60..6 dB, or off (a new volume switches the master output on)"},
+    {"master", "-60..6 dB (off = -60); a new volume switches the master output on"},
     {"master.output", "on | off"},
 };
 
@@ -100,26 +100,27 @@ std::vector<std::string_view> SplitDots(std::string_view text) {
     }
 }
 
-// A whole positive number of at most four digits; 0 otherwise.
-int SmallNumber(std::string_view digits) {
-    if (digits.empty() || digits.size() > 4) return 0;
+// The digits after `prefix` as a number ("ch3", "ch" -> 3); -1 when the token
+// is not the prefix followed by digits alone. Large numbers saturate: they
+// are out of every range anyway.
+int NumberAfter(std::string_view token, std::string_view prefix) {
+    constexpr int kSaturated = 100000;
+    if (token.substr(0, prefix.size()) != prefix) return -1;
+    const std::string_view digits = token.substr(prefix.size());
+    if (digits.empty()) return -1;
     int n = 0;
     for (char c : digits) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
-        n = n * 10 + (c - '0');
+        if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+        n = std::min(n * 10 + (c - '0'), kSaturated);
     }
     return n;
 }
 
-// "ch3" with prefix "ch" and count 6 -> 2 (0-based); -1 when the token is
-// not the prefix and a number; -2 when the number is outside 1..count.
+// The 0-based index a numbered token names; -1 when the token is not one,
+// -2 when its number is outside 1..count.
 int Numbered(std::string_view token, std::string_view prefix, int count) {
-    if (token.substr(0, prefix.size()) != prefix) return -1;
-    const std::string_view digits = token.substr(prefix.size());
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
-                                       [](unsigned char c) { return std::isdigit(c) != 0; }))
-        return -1;
-    const int n = SmallNumber(digits);
+    const int n = NumberAfter(token, prefix);
+    if (n < 0) return -1;
     return n >= 1 && n <= count ? n - 1 : -2;
 }
 
@@ -152,36 +153,37 @@ KeyParse OutOfRange(const std::string& key, const char* what, int count) {
     return {std::nullopt, key + ": no such " + what + " (1.." + std::to_string(count) + ")"};
 }
 
-// The part after "chN.", with the channel already known.
-KeyParse ParseChannelPart(const std::string& key, const std::vector<std::string_view>& parts,
-                          int channel) {
-    if (parts.size() == 2) {
-        if (auto kind = FindField(kChannelFields, parts[1]))
-            return {EditKey{*kind, channel, 0}, {}};
-        return Unknown(key);
-    }
-    if (parts.size() != 3) return Unknown(key);
-    const std::string_view group = parts[1];
-    const std::string_view field = parts[2];
+// "mix.K", "limiter.<field>", "hp|lp.<field>" or "eqM.<field>" of a channel.
+KeyParse ParseGroupField(const std::string& key, std::string_view group, std::string_view field,
+                         int channel) {
     if (group == "mix") {
         const int input = Numbered(field, "", kOutMixCount);
         if (input == -2) return OutOfRange(key, "input", kOutMixCount);
         if (input < 0) return Unknown(key);
         return {EditKey{EditKind::Mix, channel, input}, {}};
     }
+    std::optional<EditKind> kind;
+    int index = 0;
     if (group == "limiter") {
-        if (auto kind = FindField(kLimiterFields, field)) return {EditKey{*kind, channel, 0}, {}};
-        return Unknown(key);
+        kind = FindField(kLimiterFields, field);
+    } else if (group == kXoverSideNames[kEditHighPass] || group == kXoverSideNames[kEditLowPass]) {
+        kind = FindField(kXoverFields, field);
+        index = group == kXoverSideNames[kEditLowPass] ? kEditLowPass : kEditHighPass;
+    } else {
+        index = Numbered(group, "eq", kOutBandCount);
+        if (index == -2) return OutOfRange(key, "band", kOutBandCount);
+        if (index >= 0) kind = FindField(kBandFields, field);
     }
-    for (int side : {kEditHighPass, kEditLowPass}) {
-        if (group != kXoverSideNames[side]) continue;
-        if (auto kind = FindField(kXoverFields, field)) return {EditKey{*kind, channel, side}, {}};
-        return Unknown(key);
-    }
-    const int band = Numbered(group, "eq", kOutBandCount);
-    if (band == -2) return OutOfRange(key, "band", kOutBandCount);
-    if (band < 0) return Unknown(key);
-    if (auto kind = FindField(kBandFields, field)) return {EditKey{*kind, channel, band}, {}};
+    if (!kind) return Unknown(key);
+    return {EditKey{*kind, channel, index}, {}};
+}
+
+// The part after "chN.", with the channel already known.
+KeyParse ParseChannelPart(const std::string& key, const std::vector<std::string_view>& parts,
+                          int channel) {
+    if (parts.size() == 3) return ParseGroupField(key, parts[1], parts[2], channel);
+    if (parts.size() != 2) return Unknown(key);
+    if (auto kind = FindField(kChannelFields, parts[1])) return {EditKey{*kind, channel, 0}, {}};
     return Unknown(key);
 }
 

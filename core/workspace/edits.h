@@ -7,7 +7,7 @@
 // workspace honours them.
 //
 // Keys (N = channel 1..6, M = band 1..31, K = input 1..12):
-//   chN.gain                 -60..0 dB (or "off" = -60)
+//   chN.gain                 -60..0 dB ("off" = -60, the gain switched off)
 //   chN.phase                normal | inverted
 //   chN.output               on | off
 //   chN.delay                samples 0..960, or 2.5ms / 86cm / 34in (clamped)
@@ -27,7 +27,8 @@
 //   chN.limiter.attack       0.3..100 ms
 //   chN.limiter.release      2 | 4 | 6 | 8 | 16 | 32 (times the attack)
 //   source                   high | low | bluetooth | player
-//   master                   -60..+6 dB (a new volume also switches the output on)
+//   master                   -60..+6 dB ("off" = -60; a new volume also switches the
+//                            master output on, the same volume changes nothing)
 //   master.output            on | off
 //
 // Numbers may carry their unit ("-6dB", "1000Hz", "25ms"). Values are parsed
