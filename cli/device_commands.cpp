@@ -1,0 +1,343 @@
+// Commands that read from and write to the device: devices, info, show, read,
+// write, recall, store, delete and names.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <ostream>
+
+#include "base/globals.h"
+#include "cli/device_session.h"
+#include "cli/json_writer.h"
+#include "cli/settings_print.h"
+#include "link/claims.h"
+#include "model/text_field.h"
+#include "presets/preset_file.h"
+#include "protocol/bulk_ops.h"
+
+namespace {
+
+constexpr int kGroupNameBytes = 13;  // what a name reply brings back intact
+constexpr int kListenCurrentByte = 48;
+constexpr BYTE kHighestListenPosition = 3;
+
+// Exchanges of the bulk transfers, for bounding their waits.
+constexpr int kWriteGroupPackets = 20;  // mute, name, 7 blocks, unmute
+constexpr int kSendEverythingPackets = 70;
+constexpr int kReadGroupsPackets = 42;
+constexpr int kReadGroupPackets = 7;
+// After a file load online every band may travel again, a frequency in steps.
+constexpr int kPumpAllowance = 6 * 31 * 4;
+
+enum class PresetExt { SingleSet, AllData };
+
+std::optional<PresetExt> PresetExtOf(const std::string& path) {
+    const std::string ext = ExtensionOf(path);
+    if (ext == "dsps") return PresetExt::SingleSet;
+    if (ext == "dspa") return PresetExt::AllData;
+    return std::nullopt;
+}
+
+std::optional<int> DeviceGroupArg(CliContext& ctx, int& status) {
+    const auto group = ParseIntInRange(ctx.line.positional[0], 1, kDeviceGroupCount);
+    if (!group) status = Fail(ctx, kExitUsage, "the group is a number 1..6");
+    return group;
+}
+
+std::array<std::string, kDeviceGroupCount> DeviceGroupNames() {
+    std::lock_guard lock(g_csModel);
+    std::array<std::string, kDeviceGroupCount> names;
+    for (int g = 0; g < kDeviceGroupCount; ++g)
+        names[static_cast<std::size_t>(g)] =
+            GroupNameOf(g_GroupImages[static_cast<std::size_t>(g)]);
+    return names;
+}
+
+// A save that cannot succeed is refused before the device is read for it.
+bool FolderWritable(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+int SaveFailure(CliContext& ctx, PresetExt ext, const std::string& detail) {
+    const TextId text =
+        ext == PresetExt::SingleSet ? TextId::SaveMusicFileError : TextId::SaveFileError;
+    return Fail(ctx, kExitFile, WithDetail(text, detail));
+}
+
+TextId LoadErrorText(PresetExt ext) {
+    return ext == PresetExt::SingleSet ? TextId::FileError : TextId::ReadAllFileError;
+}
+
+// The whole file is checked before the device is touched: a refused file
+// leaves the device as it was.
+int CheckPresetFile(CliContext& ctx, const std::string& path, PresetExt ext) {
+    const PresetParseResult parsed = ReadPresetFile(path);
+    if (!parsed.contents)
+        return Fail(ctx, kExitFile, WithDetail(LoadErrorText(ext), parsed.detail));
+    const bool allData = parsed.contents->kind == PresetKind::AllData;
+    if (allData != (ext == PresetExt::AllData)) {
+        return Fail(ctx, kExitFile,
+                    WithDetail(LoadErrorText(ext),
+                               path + " holds " + (allData ? "all data" : "a single setting")));
+    }
+    return kExitOk;
+}
+
+int ReadAllGroups(CDeviceSession& session, CliContext& ctx, const std::string& path) {
+    const int group6Before = session.Group6Loads();
+    if (!QueueReadStoredGroups(session.Command(), session.Manager().IsConnected()))
+        return session.ReportWaitEnd(WaitEnd::LinkDown, "reading the groups");
+    const WaitEnd end =
+        session.RunUntil([&] { return session.Group6Loads() > group6Before; }, kReadGroupsPackets);
+    if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "reading the groups");
+    const PresetResult saved = SaveAllData(session.Model(), path);
+    if (!saved) return SaveFailure(ctx, PresetExt::AllData, saved.detail);
+    return kExitOk;
+}
+
+int WritePreset(CDeviceSession& session, CliContext& ctx, const std::string& path, PresetExt ext) {
+    CKTV_Data& model = session.Model();
+    CKTVCommand& cmd = session.Command();
+    const bool connected = session.Manager().IsConnected();
+    const int transfersBefore = session.TransfersDone();
+    if (ext == PresetExt::SingleSet) {
+        const PresetResult loaded = LoadSingleSet(model, path);
+        if (!loaded) return Fail(ctx, kExitFile, WithDetail(loaded.errorText, loaded.detail));
+        QueueWriteGroup(cmd, 0, connected, nullptr);
+        return session.WaitForTransfer(transfersBefore, kWriteGroupPackets + kPumpAllowance,
+                                       "sending " + path);
+    }
+    const PresetResult loaded = LoadAllData(model, path);
+    if (!loaded) return Fail(ctx, kExitFile, WithDetail(loaded.errorText, loaded.detail));
+    QueueSendEverything(cmd, connected);
+    {
+        std::lock_guard lock(g_csModel);
+        BYTE& current = g_ListenPositions[kListenCurrentByte];
+        current = std::min(current, kHighestListenPosition);
+    }
+    return session.WaitForTransfer(transfersBefore, kSendEverythingPackets + kPumpAllowance,
+                                   "sending " + path);
+}
+
+// The name rules of the save dialog, checked before the device is touched.
+int CheckGroupName(CliContext& ctx, const std::string& name) {
+    bool ok = false;
+    const std::string gbk = Utf8ToGbk(name, &ok);
+    if (!ok) return Fail(ctx, kExitRefused, "the name has characters a group name cannot hold");
+    if (gbk.size() > kGroupNameBytes) {
+        return Fail(ctx, kExitRefused,
+                    "the name is longer than 13 characters (a Chinese character counts two)");
+    }
+    if (IsBlank(name)) return Fail(ctx, kExitRefused, Text(TextId::NameAllSpaces));
+    return kExitOk;
+}
+
+void PrintNames(CliContext& ctx, const std::array<std::string, kDeviceGroupCount>& names) {
+    if (ctx.line.Has("json")) {
+        JsonWriter json(ctx.out);
+        json.BeginArray();
+        for (int g = 0; g < kDeviceGroupCount; ++g) {
+            const std::string& name = names[static_cast<std::size_t>(g)];
+            json.BeginObject();
+            json.Member("group", g + 1);
+            json.Member("name", name);
+            json.Member("used", !name.empty());
+            json.EndObject();
+        }
+        json.EndArray();
+        return;
+    }
+    for (int g = 0; g < kDeviceGroupCount; ++g) {
+        const std::string& name = names[static_cast<std::size_t>(g)];
+        ctx.out << g + 1 << "  " << (name.empty() ? "(unused)" : name) << "\n";
+    }
+}
+
+std::string HexId(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", value & 0xFFFF);
+    return text;
+}
+
+}  // namespace
+
+int CmdDevices(CliContext& ctx) {
+    std::unique_ptr<HidBackendRegistry> base;
+    const auto registry = ctx.MakeRegistry(base);
+    std::vector<HidDeviceInfo> found;
+    if (registry) {
+        for (const HidDeviceInfo& info : registry->EnumerateAll()) {
+            if (MatchesDevice(info)) found.push_back(info);
+        }
+    }
+    if (ctx.line.Has("json")) {
+        JsonWriter json(ctx.out);
+        json.BeginArray();
+        for (const HidDeviceInfo& info : found) {
+            json.BeginObject();
+            json.Member("path", info.strPath);
+            json.Member("vendor_id", HexId(info.nVendorId));
+            json.Member("product_id", HexId(info.nProductId));
+            json.Member("version", HexId(info.nVersion));
+            json.Member("free", IsPathFree(info.strPath));
+            json.EndObject();
+        }
+        json.EndArray();
+        return kExitOk;
+    }
+    if (found.empty()) ctx.out << "no TQR-905 found\n";
+    for (const HidDeviceInfo& info : found) {
+        ctx.out << info.strPath << "  " << HexId(info.nVendorId) << ":" << HexId(info.nProductId)
+                << " v" << HexId(info.nVersion) << "  "
+                << (IsPathFree(info.strPath) ? "free" : "held by another copy") << "\n";
+    }
+    return kExitOk;
+}
+
+int CmdInfo(CliContext& ctx) {
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        const std::string state = ConnectionStateName(session.Manager().State());
+        if (ctx.line.Has("json")) {
+            JsonWriter json(ctx.out);
+            json.BeginObject();
+            json.Member("device", session.DevicePath());
+            json.Member("identification", session.Identification());
+            json.Member("state", state);
+            json.EndObject();
+        } else {
+            ctx.out << "device: " << session.DevicePath() << "\n"
+                    << "identification: " << session.Identification() << "\n"
+                    << "state: " << state << "\n";
+        }
+        return kExitOk;
+    });
+}
+
+int CmdShow(CliContext& ctx) {
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        SettingsReport report;
+        report.source = session.DevicePath();
+        report.kind = "device";
+        report.identification = session.Identification();
+        report.groupNames = DeviceGroupNames();
+        report.systemArea = CurrentSystemArea();
+        {
+            std::lock_guard lock(g_csModel);
+            report.current = ViewOfModel(session.Model(), g_CurImage);
+        }
+        if (ctx.line.Has("json")) {
+            PrintReportJson(ctx.out, report);
+        } else {
+            PrintReportText(ctx.out, report);
+        }
+        return kExitOk;
+    });
+}
+
+int CmdRead(CliContext& ctx) {
+    if (!ctx.line.Has("out")) return Fail(ctx, kExitUsage, "read needs --out FILE.dsps|FILE.dspa");
+    const std::string path = ctx.line.Get("out");
+    const auto ext = PresetExtOf(path);
+    if (!ext) return Fail(ctx, kExitUsage, "the file name must end in .dsps or .dspa");
+    if (!FolderWritable(path))
+        return SaveFailure(ctx, *ext, "cannot write into the folder of " + path);
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        int status = kExitOk;
+        if (*ext == PresetExt::AllData) {
+            status = ReadAllGroups(session, ctx, path);
+        } else if (const PresetResult saved = SaveSingleSet(session.Model(), path); !saved) {
+            status = SaveFailure(ctx, *ext, saved.detail);
+        }
+        if (status == kExitOk) ctx.out << "wrote " << path << "\n";
+        return status;
+    });
+}
+
+int CmdWrite(CliContext& ctx) {
+    const std::string& path = ctx.line.positional[0];
+    const auto ext = PresetExtOf(path);
+    if (!ext) return Fail(ctx, kExitUsage, "the file name must end in .dsps or .dspa");
+    if (const int status = CheckPresetFile(ctx, path, *ext); status != kExitOk) return status;
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        const int status = WritePreset(session, ctx, path, *ext);
+        if (status == kExitOk) ctx.out << "sent " << path << "\n";
+        return status;
+    });
+}
+
+int CmdRecall(CliContext& ctx) {
+    int status = kExitOk;
+    const auto group = DeviceGroupArg(ctx, status);
+    if (!group) return status;
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        const int loadsBefore = session.OutputLoads();
+        if (!QueueReadGroup(session.Command(), *group, session.Manager().IsConnected()))
+            return session.ReportWaitEnd(WaitEnd::LinkDown, "recalling the group");
+        const WaitEnd end = session.RunUntil(
+            [&] {
+                return session.OutputLoads() > loadsBefore &&
+                       session.Manager().State() == ConnectionState::Online;
+            },
+            kReadGroupPackets);
+        if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "recalling the group");
+        const std::string name = DeviceGroupNames()[static_cast<std::size_t>(*group - 1)];
+        ctx.out << "recalled group " << *group << " \"" << name << "\"\n";
+        return kExitOk;
+    });
+}
+
+int CmdStore(CliContext& ctx) {
+    int status = kExitOk;
+    const auto group = DeviceGroupArg(ctx, status);
+    if (!group) return status;
+    if (!ctx.line.Has("name")) return Fail(ctx, kExitUsage, "store needs --name NAME");
+    const std::string name = ctx.line.Get("name");
+    if (const int refused = CheckGroupName(ctx, name); refused != kExitOk) return refused;
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        const int transfersBefore = session.TransfersDone();
+        {
+            std::lock_guard lock(g_csModel);
+            TextToFieldCut(g_GroupImages[static_cast<std::size_t>(*group - 1)].data(),
+                           kImageNameSize, name);
+            TextToFieldCut(g_CurImage.data() + kImageNameOffset, kImageNameSize, name);
+        }
+        QueueWriteGroup(session.Command(), *group, session.Manager().IsConnected(),
+                        &session.Model());
+        const int done =
+            session.WaitForTransfer(transfersBefore, kWriteGroupPackets, "storing the group");
+        if (done == kExitOk) ctx.out << "stored group " << *group << " \"" << name << "\"\n";
+        return done;
+    });
+}
+
+int CmdDelete(CliContext& ctx) {
+    int status = kExitOk;
+    const auto group = DeviceGroupArg(ctx, status);
+    if (!group) return status;
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        // Only while online, as the application does; the parameters stay.
+        if (!g_bOnline) return Fail(ctx, kExitDevice, Text(TextId::DeviceNotConnected));
+        {
+            std::lock_guard lock(g_csModel);
+            TextToFieldCut(g_GroupImages[static_cast<std::size_t>(*group - 1)].data(),
+                           kImageNameSize, "");
+        }
+        QueueSystemWrite(session.Command(), SYS_GROUP_NAME, *group,
+                         session.Manager().IsConnected());
+        const int done = session.WaitUntilSettled(1, "deleting the group");
+        if (done == kExitOk) ctx.out << "deleted group " << *group << "\n";
+        return done;
+    });
+}
+
+int CmdNames(CliContext& ctx) {
+    return WithDevice(ctx, [&](CDeviceSession&) -> int {
+        PrintNames(ctx, DeviceGroupNames());
+        return kExitOk;
+    });
+}

@@ -1,0 +1,74 @@
+// set and get: settings by name, through the same edit operations as the
+// desktop workspace.
+
+#include <mutex>
+#include <ostream>
+
+#include "base/globals.h"
+#include "cli/device_session.h"
+#include "workspace/edits.h"
+
+namespace {
+
+// A band frequency may travel in octave steps; every channel linked to the
+// edited one sends its items too.
+constexpr int kPacketsPerEdit = 6 * 12;
+
+std::string JoinErrors(const std::vector<std::string>& errors) {
+    std::string text;
+    for (const std::string& error : errors)
+        text += (text.empty() ? "" : "; ") + error;
+    return text;
+}
+
+void PrintValues(CliContext& ctx, const CKTV_Data& model, const std::vector<EditKey>& keys) {
+    std::lock_guard lock(g_csModel);
+    for (const EditKey& key : keys) {
+        const ValueText value = GetValue(model, key);
+        ctx.out << EditKeyName(key) << "=" << (value.ok ? value.text : "?") << "\n";
+    }
+}
+
+}  // namespace
+
+int CmdSet(CliContext& ctx) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const std::string& arg : ctx.line.positional) {
+        std::string key;
+        std::string value;
+        if (!SplitAssignment(arg, &key, &value))
+            return Fail(ctx, kExitUsage, "'" + arg + "' is not KEY=VALUE");
+        pairs.emplace_back(std::move(key), std::move(value));
+    }
+    const ParsedEdits parsed = ParseEdits(pairs);
+    if (!parsed.ok()) return Fail(ctx, kExitRefused, JoinErrors(parsed.errors));
+    std::vector<EditKey> keys;
+    for (const Edit& edit : parsed.edits)
+        keys.push_back(edit.target);
+
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        // Checks against the model come first; a refusal changes nothing.
+        const EditOutcome outcome = ApplyEdits(session.Model(), session.Command(),
+                                               session.Manager().IsConnected(), parsed.edits);
+        if (!outcome.ok) return Fail(ctx, kExitRefused, JoinErrors(outcome.errors));
+        const int packets = kPacketsPerEdit * static_cast<int>(parsed.edits.size());
+        const int status = session.WaitUntilSettled(packets, "sending the changes");
+        if (status == kExitOk) PrintValues(ctx, session.Model(), keys);
+        return status;
+    });
+}
+
+int CmdGet(CliContext& ctx) {
+    std::vector<EditKey> keys;
+    for (const std::string& name : ctx.line.positional) {
+        std::string error;
+        const auto key = ParseEditKey(name, &error);
+        if (!key)
+            return Fail(ctx, kExitRefused, error.empty() ? "unknown key '" + name + "'" : error);
+        keys.push_back(*key);
+    }
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        PrintValues(ctx, session.Model(), keys);
+        return kExitOk;
+    });
+}

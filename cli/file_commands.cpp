@@ -1,0 +1,139 @@
+// dump and curve: preset files decoded without a device.
+
+#include <ostream>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "cli/settings_print.h"
+#include "model/ktv_data.h"
+#include "model/ktv_out_data.h"
+#include "presets/preset_file.h"
+#include "response/grid.h"
+
+namespace {
+
+constexpr int kCurveDecimals = 9;
+
+// The file's contents, or the status after the error was reported. The
+// message is the one the application shows for a bad file of that kind.
+std::unique_ptr<PresetContents> ReadFileFor(CliContext& ctx, const std::string& path, int& status) {
+    PresetParseResult parsed = ReadPresetFile(path);
+    if (parsed.contents) return std::move(parsed.contents);
+    const TextId text = ExtensionOf(path) == "dspa" ? TextId::ReadAllFileError : TextId::FileError;
+    status = Fail(ctx, kExitFile, WithDetail(text, parsed.detail));
+    return nullptr;
+}
+
+// --group: 0 = the current setting; 1..20 only in an all-data file.
+std::optional<int> GroupOption(CliContext& ctx, const PresetContents& contents, int& status) {
+    if (!ctx.line.Has("group")) return std::nullopt;
+    const int highest = contents.kind == PresetKind::AllData ? kStoredGroupCount : 0;
+    const auto group = ParseIntInRange(ctx.line.Get("group"), 0, highest);
+    if (!group) {
+        status = Fail(ctx, kExitUsage,
+                      highest == 0 ? "a single-set file has only the current setting (--group 0)"
+                                   : "--group takes 0 (current) or 1..20");
+    }
+    return group;
+}
+
+const ParamImage& ImageOf(const PresetContents& contents, int group) {
+    return group == 0 ? contents.current : contents.groups[static_cast<std::size_t>(group - 1)];
+}
+
+SettingsReport ReportOfFile(const std::string& path, const PresetContents& contents,
+                            std::optional<int> onlyGroup) {
+    CKTV_Data model;
+    SettingsReport report;
+    report.source = path;
+    const bool allData = contents.kind == PresetKind::AllData;
+    report.kind = allData ? "all-data" : "single-set";
+    if (!onlyGroup || *onlyGroup == 0) report.current = ViewOfImage(model, contents.current);
+    if (!allData) return report;
+    for (int g = 1; g <= kStoredGroupCount; ++g) {
+        if (!onlyGroup || *onlyGroup == g)
+            report.groups.emplace_back(g, ViewOfImage(model, ImageOf(contents, g)));
+    }
+    if (!onlyGroup) {
+        report.systemArea = contents.systemArea;
+        report.listenPositions = contents.listenPositions;
+    }
+    return report;
+}
+
+void WriteCurveCsv(std::ostream& out, const ResponseCurve& db) {
+    out << "freq_hz,db\n";
+    for (int i = 0; i < kGridPoints; ++i) {
+        out << ShortestNumber(g_adGridFreq[static_cast<std::size_t>(i)]) << ','
+            << FixedNumber(db[static_cast<std::size_t>(i)], kCurveDecimals) << '\n';
+    }
+}
+
+void WriteCurveJson(std::ostream& out, const std::string& path, int channel,
+                    std::optional<int> group, const ResponseCurve& db) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Member("source", path);
+    json.Member("channel", channel);
+    json.Key("group");
+    if (group && *group > 0) {
+        json.Int(*group);
+    } else {
+        json.Null();
+    }
+    json.Key("points");
+    json.BeginArray();
+    for (int i = 0; i < kGridPoints; ++i) {
+        json.BeginObject();
+        json.Key("freq_hz");
+        json.Number(g_adGridFreq[static_cast<std::size_t>(i)]);
+        json.Key("db");
+        json.Fixed(db[static_cast<std::size_t>(i)], kCurveDecimals);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+}
+
+}  // namespace
+
+int CmdDump(CliContext& ctx) {
+    const std::string& path = ctx.line.positional[0];
+    int status = kExitOk;
+    const auto contents = ReadFileFor(ctx, path, status);
+    if (!contents) return status;
+    const std::optional<int> group = GroupOption(ctx, *contents, status);
+    if (status != kExitOk) return status;
+    const SettingsReport report = ReportOfFile(path, *contents, group);
+    if (ctx.line.Has("json")) {
+        PrintReportJson(ctx.out, report);
+    } else {
+        PrintReportText(ctx.out, report);
+    }
+    return kExitOk;
+}
+
+int CmdCurve(CliContext& ctx) {
+    const std::string& path = ctx.line.positional[0];
+    const auto channel = ParseIntInRange(ctx.line.Get("channel"), 1, kOutputCount);
+    if (!channel) return Fail(ctx, kExitUsage, "--channel takes 1..6");
+    const std::string format = ctx.line.Has("format") ? ctx.line.Get("format") : "csv";
+    if (format != "csv" && format != "json")
+        return Fail(ctx, kExitUsage, "--format takes csv or json");
+    int status = kExitOk;
+    const auto contents = ReadFileFor(ctx, path, status);
+    if (!contents) return status;
+    const std::optional<int> group = GroupOption(ctx, *contents, status);
+    if (status != kExitOk) return status;
+
+    // The curve of the records after the model loaded the image, as the graph draws it.
+    CKTV_Data model;
+    LoadImageCopy(model, ImageOf(*contents, group.value_or(0)));
+    const ResponseCurve db = model.GetOutput(*channel - 1)->GetEQ().TotalResponse();
+    if (format == "csv") {
+        WriteCurveCsv(ctx.out, db);
+    } else {
+        WriteCurveJson(ctx.out, path, *channel, group, db);
+    }
+    return kExitOk;
+}

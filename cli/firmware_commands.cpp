@@ -1,0 +1,127 @@
+// upgrade and factory-reset, through the same firmware updater as the
+// application's update dialog.
+
+#include <iostream>
+#include <string>
+
+#include "base/globals.h"
+#include "cli/device_session.h"
+#include "firmware/firmware_updater.h"
+
+namespace {
+
+// Room for the device search, the restart into the loader and the pause after it.
+constexpr int kUpgradeExtraSteps = 8;
+
+// The update's messages as the update dialog shows them: a progress bar and
+// a status line. The controller's warning is shown before anything is sent.
+void ObserveUpgrade(CDeviceSession& session, CliContext& ctx, const UiMessage& m) {
+    switch (m.msg) {
+        case UM_UPGRADE_RANGE:
+            session.Progress().Start(Text(TextId::FirmwareUpdateTitle), static_cast<int>(m.wParam));
+            break;
+        case UM_UPGRADE_PROGRESS:
+            session.Progress().Update(static_cast<int>(m.wParam));
+            break;
+        case UM_UPGRADE_STATUS:
+            session.Progress().Status(Text(static_cast<TextId>(m.wParam)));
+            break;
+        case UM_SHOW_MESSAGE:
+            if (static_cast<TextId>(m.wParam) == TextId::ControllerWarning)
+                ctx.err << Text(TextId::ControllerWarning) << std::endl;
+            break;
+        default:
+            break;
+    }
+}
+
+// An update must not be cut short: an interrupt only repeats the dialog's
+// warning, and the update's own time-outs still bound the wait.
+bool WarnInsteadOfStopping(CliContext& ctx) {
+    if (!CliInterrupted()) return false;
+    ClearCliInterrupt();
+    ctx.err << "tqr905: " << Text(TextId::DontCloseUpdate) << std::endl;
+    return false;
+}
+
+int UpgradeFailure(CliContext& ctx, CDeviceSession& session, CFirmwareUpdater& updater,
+                   const std::string& path, bool started) {
+    const UpgradeLoadResult& load = updater.LoadResult();
+    if (!load.bOk) {
+        return Fail(ctx, kExitFile, WithDetail(load.eError.value_or(TextId::HexFileError), path));
+    }
+    if (!started) {
+        return Fail(ctx, kExitNoDevice,
+                    WithDetail(TextId::UnableToConnect, "no device found for the update"));
+    }
+    const TextId shown = session.Shown().empty() ? TextId::UnableToConnect : session.Shown().back();
+    return Fail(ctx, kExitDevice, WithDetail(shown, "the update was abandoned"));
+}
+
+bool Confirmed(CliContext& ctx) {
+    ctx.err << Text(TextId::FactoryResetConfirm) << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(ctx.in, answer)) return false;
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+}  // namespace
+
+int CmdUpgrade(CliContext& ctx) {
+    const std::string& path = ctx.line.positional[0];
+    CDeviceSession session(ctx);
+    CFirmwareUpdater updater(session.Manager());
+    const auto dispatch = [&](const UiMessage& m) {
+        ObserveUpgrade(session, ctx, m);
+        if (!updater.HandleMessage(m.msg, m.wParam, m.lParam)) session.Dispatch(m);
+    };
+    const bool started = updater.Start(path);
+    session.Queue().DispatchPending(dispatch);
+    if (!started) return UpgradeFailure(ctx, session, updater, path, false);
+
+    const LinkTimings t = ctx.Timings();
+    const auto limit = (updater.ProgressTotal() + kUpgradeExtraSteps) * t.upgradeCycleLimit +
+                       t.postBootReopenWait + t.postSearchPause;
+    session.Queue().RunUntil(
+        dispatch,
+        [&] { return updater.Outcome() != UpgradeOutcome::Running || WarnInsteadOfStopping(ctx); },
+        CDeviceSession::Clock::now() + limit);
+    session.Queue().DispatchPending(dispatch);
+    session.Progress().Finish();
+    if (updater.Outcome() == UpgradeOutcome::Succeeded) {
+        ctx.out << Text(TextId::FirmwareUpdateDone) << "\n";
+        return kExitOk;
+    }
+    if (updater.Outcome() == UpgradeOutcome::Running) {
+        // The bound passed without an answer: the link is taken down.
+        session.Manager().StopLink();
+        session.Manager().CloseActiveLink();
+        g_bUpgrading = false;
+    }
+    return UpgradeFailure(ctx, session, updater, path, true);
+}
+
+int CmdFactoryReset(CliContext& ctx) {
+    if (!ctx.line.Has("yes")) {
+        if (!ctx.stdinTerminal)
+            return Fail(ctx, kExitUsage, "factory-reset needs --yes when input is not a terminal");
+        if (!Confirmed(ctx)) return Fail(ctx, kExitCancelled, "cancelled; nothing was changed");
+    }
+    return WithDevice(ctx, [&](CDeviceSession& session) -> int {
+        CFirmwareUpdater updater(session.Manager());
+        const int transfersBefore = session.TransfersDone();
+        switch (updater.FactoryReset()) {
+            case FactoryResetResult::NotConnected:
+                return Fail(ctx, kExitDevice, Text(TextId::DeviceNotConnected));
+            case FactoryResetResult::UpdateRunning:
+                return Fail(ctx, kExitDevice, Text(TextId::DontCloseUpdate));
+            case FactoryResetResult::Queued:
+                break;
+        }
+        const WaitEnd end =
+            session.RunUntil([&] { return session.TransfersDone() > transfersBefore; }, 1);
+        if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "resetting the device");
+        ctx.out << "factory settings restored\n";
+        return kExitOk;
+    });
+}

@@ -1,0 +1,325 @@
+#include "cli/settings_print.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "cli/json_writer.h"
+#include "cli/value_words.h"
+#include "controls/delay_units.h"
+#include "model/tables.h"
+
+namespace {
+
+constexpr int kListenPositionCount = 4;
+constexpr int kListenCurrentByte = 48;
+constexpr int kSpeakerRoleCount = 12;
+constexpr int kInputLevelWords = 4;
+constexpr int kRoleAreaOffset = kSysSettingsSize;
+constexpr int kLevelAreaOffset = kSysSettingsSize + kSpeakerRolesSize + kSysAreaKeptSize;
+constexpr double kSamplesPerMs = 48.0;
+
+std::string Padded(const std::string& text, int width) {
+    std::string padded = text;
+    if (static_cast<int>(padded.size()) < width) padded.append(width - padded.size(), ' ');
+    return padded;
+}
+
+int MasterVolumeStep(const std::array<BYTE, kSystemAreaSize>& area) {
+    return GetWord(area.data() + kSysMasterVolume);
+}
+
+int InputLevelWord(const std::array<BYTE, kSystemAreaSize>& area, int i) {
+    return GetWord(area.data() + kLevelAreaOffset + 2 * i);
+}
+
+int ListenDelay(const std::array<BYTE, kListenPositionsSize>& positions, int position, int c) {
+    return GetWord(positions.data() + 2 * (kOutputCount * position + c));
+}
+
+// ---- text ----
+
+std::string BandLine(int index, const BandView& band, bool graphic) {
+    char line[160];
+    std::snprintf(line, sizeof line, "  %4d  %-8s %7d  %7.1f  %6.2f  %6.3f", index + 1,
+                  BandTypeText(band.type, graphic).c_str(), band.freq, band.gainDb, band.bandwidth,
+                  band.q);
+    std::string text = line;
+    if (band.type == kBandLowShelf || band.type == kBandHighShelf)
+        text += "  " + ShelfSlopeText(band.slope);
+    if (band.bypassed) text += "  bypassed";
+    return text;
+}
+
+std::string XoverLine(const char* label, const XoverView& x) {
+    return std::string("  ") + Padded(label, 11) + XoverFamilyText(x.family) + "  " +
+           XoverSlopeWords(x.family, x.slopeCode) + " (code " + std::to_string(x.slopeCode) +
+           ")  " + std::to_string(x.freq) + "Hz";
+}
+
+void PrintChannelText(std::ostream& out, const ChannelView& ch) {
+    out << "CH" << ch.channel + 1 << " \"" << ch.name << "\"  output "
+        << (ch.output ? "on" : "muted") << "  phase " << PhaseText(ch.phase) << "  gain "
+        << OutputGainText(ch.gainStep) << "  delay " << DelayTextWithUnit(ch.delay, kDelayUnitMs)
+        << " (" << ch.delay << " samples)  EQ " << EqModeToken(ch.eqMode) << "\n";
+    out << XoverLine("high-pass", ch.highPass) << "\n";
+    out << XoverLine("low-pass", ch.lowPass) << "\n";
+    out << "  mix        ";
+    for (std::size_t i = 0; i < ch.mix.size(); ++i)
+        out << (i ? " " : "") << ch.mix[i];
+    out << "\n  limiter    " << LimiterThresholdText(ch.limitThreshold) << "  attack "
+        << LimiterAttackText(ch.limitAttack) << "  release " << LimiterReleaseText(ch.limitRelease)
+        << "\n";
+    out << "  band  type        freq Hz  gain dB  bw oct       Q\n";
+    for (int i = 0; i < kOutBandCount; ++i)
+        out << BandLine(i, ch.bands[static_cast<std::size_t>(i)], ch.eqMode != 0) << "\n";
+}
+
+void PrintImageText(std::ostream& out, const std::string& title, const ImageView& image) {
+    out << title << ": \"" << image.name << "\"" << (image.containsData ? "" : "  (no data mark)")
+        << "\n";
+    for (const ChannelView& ch : image.channels)
+        PrintChannelText(out, ch);
+    out << "\n";
+}
+
+void PrintSystemText(std::ostream& out, const std::array<BYTE, kSystemAreaSize>& area) {
+    out << "system\n";
+    out << "  input source    " << SourceText(area[kSysInputSource]) << " ("
+        << int{area[kSysInputSource]} << ")\n";
+    out << "  master volume   " << MasterVolumeText(MasterVolumeStep(area)) << ", output "
+        << (area[kSysMasterOutput] ? "on" : "muted") << "\n";
+    out << "  channel preset  " << int{area[kSysChannelPreset]} << "\n";
+    out << "  speaker roles  ";
+    for (int c = 0; c < kSpeakerRoleCount; ++c) {
+        const int role = area[static_cast<std::size_t>(kRoleAreaOffset + c)];
+        out << " CH" << c + 1 << "=" << RoleNameText(role) << "(" << role << ")";
+    }
+    out << "\n  input levels   ";
+    for (int i = 0; i < kInputLevelWords; ++i)
+        out << " " << InputLevelWord(area, i);
+    out << "\n  bytes           " << HexBytes(area.data(), kSystemAreaSize) << "\n\n";
+}
+
+void PrintPositionsText(std::ostream& out, const std::array<BYTE, kListenPositionsSize>& pos) {
+    out << "listening positions (current: " << ListenPositionText(pos[kListenCurrentByte]) << ", "
+        << int{pos[kListenCurrentByte]} << "), delays in samples\n";
+    for (int p = 0; p < kListenPositionCount; ++p) {
+        out << "  " << Padded(ListenPositionText(p), 10);
+        for (int c = 0; c < kOutputCount; ++c)
+            out << " " << ListenDelay(pos, p, c);
+        out << "\n";
+    }
+    out << "\n";
+}
+
+void PrintGroupNamesText(std::ostream& out,
+                         const std::array<std::string, kDeviceGroupCount>& names) {
+    out << "groups\n";
+    for (int g = 0; g < kDeviceGroupCount; ++g) {
+        const std::string& name = names[static_cast<std::size_t>(g)];
+        out << "  " << g + 1 << "  " << (name.empty() ? "(unused)" : name) << "\n";
+    }
+    out << "\n";
+}
+
+// ---- JSON ----
+
+void WriteBandJson(JsonWriter& json, int index, const BandView& band) {
+    json.BeginObject();
+    json.Member("band", index + 1);
+    json.Member("type", BandTypeToken(band.type));
+    json.Member("freq_hz", band.freq);
+    json.Key("gain_db");
+    json.Fixed(band.gainDb, 1);
+    json.Key("bandwidth_oct");
+    json.Fixed(band.bandwidth, 2);
+    json.Member("bandwidth_index", band.bandwidthIndex);
+    json.Key("q");
+    json.Fixed(band.q, 3);
+    if (band.type == kBandLowShelf || band.type == kBandHighShelf)
+        json.Member("shelf_slope_db_per_oct", band.slope == 0 ? 6 : 12);
+    json.Member("bypassed", band.bypassed);
+    json.EndObject();
+}
+
+void WriteXoverJson(JsonWriter& json, const char* key, const XoverView& x) {
+    const int label = XoverSlopeLabel(x.family, x.slopeCode);
+    json.Key(key);
+    json.BeginObject();
+    json.Member("family", FamilyToken(x.family));
+    json.Member("family_code", x.family);
+    json.Member("slope_code", x.slopeCode);
+    json.Key("slope_db_per_oct");
+    if (label > 0) {
+        json.Int(label);
+    } else {
+        json.Null();
+    }
+    json.Member("off", label == 0);
+    json.Member("freq_hz", x.freq);
+    json.EndObject();
+}
+
+void WriteChannelJson(JsonWriter& json, const ChannelView& ch) {
+    json.BeginObject();
+    json.Member("channel", ch.channel + 1);
+    json.Member("name", ch.name);
+    json.Member("output", ch.output);
+    json.Member("phase", PhaseToken(ch.phase));
+    json.Member("gain_db", ch.gainStep - 60);
+    json.Member("gain_off", ch.gainStep == 0);
+    json.Member("delay_samples", ch.delay);
+    json.Key("delay_ms");
+    json.Fixed(ch.delay / kSamplesPerMs, 3);
+    json.Member("eq_mode", EqModeToken(ch.eqMode));
+    WriteXoverJson(json, "high_pass", ch.highPass);
+    WriteXoverJson(json, "low_pass", ch.lowPass);
+    json.Key("mix");
+    json.BeginArray();
+    for (const int level : ch.mix)
+        json.Int(level);
+    json.EndArray();
+    json.Key("limiter");
+    json.BeginObject();
+    json.Key("threshold_dbu");
+    json.Fixed(LimiterThresholdDbu(ch.limitThreshold), 1);
+    json.Key("attack_ms");
+    json.Fixed(LimiterAttackMs(ch.limitAttack), 1);
+    json.Member("release_factor", LimiterReleaseFactor(ch.limitRelease));
+    json.Member("threshold_step", ch.limitThreshold);
+    json.Member("attack_code", ch.limitAttack);
+    json.Member("release_code", ch.limitRelease);
+    json.EndObject();
+    json.Key("bands");
+    json.BeginArray();
+    for (int i = 0; i < kOutBandCount; ++i)
+        WriteBandJson(json, i, ch.bands[static_cast<std::size_t>(i)]);
+    json.EndArray();
+    json.EndObject();
+}
+
+void WriteImageMembers(JsonWriter& json, const ImageView& image) {
+    json.Member("name", image.name);
+    json.Member("contains_data", image.containsData);
+    json.Key("channels");
+    json.BeginArray();
+    for (const ChannelView& ch : image.channels)
+        WriteChannelJson(json, ch);
+    json.EndArray();
+}
+
+void WriteSystemJson(JsonWriter& json, const std::array<BYTE, kSystemAreaSize>& area) {
+    json.Key("system");
+    json.BeginObject();
+    json.Member("input_source", SourceToken(area[kSysInputSource]));
+    json.Member("input_source_code", int{area[kSysInputSource]});
+    json.Member("master_volume_db", MasterVolumeStep(area) - 60);
+    json.Member("master_output", area[kSysMasterOutput] != 0);
+    json.Member("channel_preset", int{area[kSysChannelPreset]});
+    json.Key("speaker_roles");
+    json.BeginArray();
+    for (int c = 0; c < kSpeakerRoleCount; ++c) {
+        const int role = area[static_cast<std::size_t>(kRoleAreaOffset + c)];
+        json.BeginObject();
+        json.Member("channel", c + 1);
+        json.Member("code", role);
+        json.Member("name", RoleNameText(role));
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("input_levels");
+    json.BeginArray();
+    for (int i = 0; i < kInputLevelWords; ++i)
+        json.Int(InputLevelWord(area, i));
+    json.EndArray();
+    json.Key("bytes");
+    json.BeginArray();
+    for (const BYTE b : area)
+        json.Int(b);
+    json.EndArray();
+    json.EndObject();
+}
+
+void WritePositionsJson(JsonWriter& json, const std::array<BYTE, kListenPositionsSize>& pos) {
+    json.Key("listening_positions");
+    json.BeginObject();
+    json.Member("current", int{pos[kListenCurrentByte]});
+    json.Key("positions");
+    json.BeginArray();
+    for (int p = 0; p < kListenPositionCount; ++p) {
+        json.BeginObject();
+        json.Member("position", p);
+        json.Member("name", ListenPositionToken(p));
+        json.Key("delays_samples");
+        json.BeginArray();
+        for (int c = 0; c < kOutputCount; ++c)
+            json.Int(ListenDelay(pos, p, c));
+        json.EndArray();
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("bytes");
+    json.BeginArray();
+    for (const BYTE b : pos)
+        json.Int(b);
+    json.EndArray();
+    json.EndObject();
+}
+
+void WriteGroupNamesJson(JsonWriter& json,
+                         const std::array<std::string, kDeviceGroupCount>& names) {
+    json.Key("group_names");
+    json.BeginArray();
+    for (int g = 0; g < kDeviceGroupCount; ++g) {
+        const std::string& name = names[static_cast<std::size_t>(g)];
+        json.BeginObject();
+        json.Member("group", g + 1);
+        json.Member("name", name);
+        json.Member("used", !name.empty());
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+}  // namespace
+
+void PrintReportText(std::ostream& out, const SettingsReport& report) {
+    out << report.kind << ": " << report.source << "\n";
+    if (report.identification) out << "identification: " << *report.identification << "\n";
+    out << "\n";
+    if (report.groupNames) PrintGroupNamesText(out, *report.groupNames);
+    if (report.systemArea) PrintSystemText(out, *report.systemArea);
+    if (report.listenPositions) PrintPositionsText(out, *report.listenPositions);
+    if (report.current) PrintImageText(out, "current setting", *report.current);
+    for (const auto& [group, image] : report.groups)
+        PrintImageText(out, "group " + std::to_string(group), image);
+}
+
+void PrintReportJson(std::ostream& out, const SettingsReport& report) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Member("source", report.source);
+    json.Member("kind", report.kind);
+    if (report.identification) json.Member("identification", *report.identification);
+    if (report.groupNames) WriteGroupNamesJson(json, *report.groupNames);
+    if (report.systemArea) WriteSystemJson(json, *report.systemArea);
+    if (report.listenPositions) WritePositionsJson(json, *report.listenPositions);
+    if (report.current) {
+        json.Key("current");
+        json.BeginObject();
+        WriteImageMembers(json, *report.current);
+        json.EndObject();
+    }
+    if (!report.groups.empty()) {
+        json.Key("groups");
+        json.BeginArray();
+        for (const auto& [group, image] : report.groups) {
+            json.BeginObject();
+            json.Member("group", group);
+            WriteImageMembers(json, image);
+            json.EndObject();
+        }
+        json.EndArray();
+    }
+    json.EndObject();
+}

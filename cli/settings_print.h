@@ -1,0 +1,10 @@
+#pragma once
+// `dump` and `show` output: text for people, JSON for programs (the schema
+// is in the README).
+
+#include <iosfwd>
+
+#include "cli/settings_view.h"
+
+void PrintReportText(std::ostream& out, const SettingsReport& report);
+void PrintReportJson(std::ostream& out, const SettingsReport& report);
