@@ -97,6 +97,8 @@ int CDeviceSession::ReportWaitEnd(WaitEnd end, const std::string& what) {
         case WaitEnd::LinkDown:
             break;
     }
+    // The message that says why was posted by the handler that took the link down.
+    m_queue.DispatchPending([this](const UiMessage& m) { Dispatch(m); });
     if (m_bIdentificationRefused) {
         return Fail(m_ctx, kExitDevice,
                     "wrong identification \"" + m_strIdentification + "\" (expected " +

@@ -21,12 +21,14 @@ std::string JoinErrors(const std::vector<std::string>& errors) {
     return text;
 }
 
-void PrintValues(CliContext& ctx, const CKTV_Data& model, const std::vector<EditKey>& keys) {
+std::string ValueLines(const CKTV_Data& model, const std::vector<EditKey>& keys) {
     std::lock_guard lock(g_csModel);
+    std::string lines;
     for (const EditKey& key : keys) {
         const ValueText value = GetValue(model, key);
-        ctx.out << EditKeyName(key) << "=" << (value.ok ? value.text : "?") << "\n";
+        lines += EditKeyName(key) + "=" + (value.ok ? value.text : "?") + "\n";
     }
+    return lines;
 }
 
 }  // namespace
@@ -51,9 +53,12 @@ int CmdSet(CliContext& ctx) {
         const EditOutcome outcome = ApplyEdits(session.Model(), session.Command(),
                                                session.Manager().IsConnected(), parsed.edits);
         if (!outcome.ok) return Fail(ctx, kExitRefused, JoinErrors(outcome.errors));
+        // What was set, taken before a status reply that answers a poll sent
+        // before the edit can show the old input source for a moment.
+        const std::string values = ValueLines(session.Model(), keys);
         const int packets = kPacketsPerEdit * static_cast<int>(parsed.edits.size());
         const int status = session.WaitUntilSettled(packets, "sending the changes");
-        if (status == kExitOk) PrintValues(ctx, session.Model(), keys);
+        if (status == kExitOk) ctx.out << values;
         return status;
     });
 }
@@ -68,7 +73,7 @@ int CmdGet(CliContext& ctx) {
         keys.push_back(*key);
     }
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
-        PrintValues(ctx, session.Model(), keys);
+        ctx.out << ValueLines(session.Model(), keys);
         return kExitOk;
     });
 }

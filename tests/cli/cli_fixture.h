@@ -28,8 +28,8 @@ using namespace std::chrono_literals;
 
 inline LinkTimings ShortTimings() {
     LinkTimings t;
-    t.readWait = 300ms;
-    t.cycleLimit = 600ms;
+    t.readWait = 500ms;
+    t.cycleLimit = 1000ms;
     t.normalCyclePause = 1ms;
     t.disconnectWait = 5ms;
     t.workerEventWait = 100ms;
