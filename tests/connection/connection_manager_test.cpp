@@ -368,6 +368,32 @@ TEST_F(ConnectionTest, PendingEditMadeOnlineReachesTheDevice) {
     EXPECT_EQ(m_processor.GetCounts().itemWrites, 1);
 }
 
+// The desktop's master fader asks the pump to send the system block whether
+// or not a device is online. Asked offline (or left over from a link that
+// went down), it must not reach the next device connected: that would write
+// offline values over the device's, ahead of or behind the read-all.
+TEST_F(ConnectionTest, SystemBlockMarkedOfflineIsNotSentAtTheNextConnect) {
+    AddDevice();
+    const auto sendMarks = {&g_bSendSysSettings, &g_bSendInputLevels};
+    for (auto* mark : sendMarks)
+        *mark = true;
+    g_SysSettings[kSysMasterVolume] = 7;
+    ConnectOnline();
+    const int polls = m_processor.GetCounts().statusPolls;
+    ASSERT_TRUE(RunUntil([&] { return m_processor.GetCounts().statusPolls >= polls + 3; }));
+
+    EXPECT_EQ(m_processor.GetCounts().systemWrites, 0);
+    for (auto* mark : sendMarks)
+        EXPECT_FALSE(*mark);
+    m_manager.Disconnect();
+
+    // A mark left when the link goes down is dropped with it.
+    ConnectOnline();
+    g_bSendSysSettings = true;
+    m_manager.OnConnectButton();
+    EXPECT_FALSE(g_bSendSysSettings);
+}
+
 // The worker takes the model lock for every cycle, back to back; a
 // user-interface thread waiting for it must get it between two cycles, not
 // after thousands of them.
