@@ -52,7 +52,7 @@ Options:
                        boot command before it comes back (default 500)
   --stay-away-after-boot
                        after the boot command, do not come back (until "replug")
-  --quiet              no event lines on standard error
+  --quiet              nothing on standard error but answers to commands
 
 Faults (request numbers count the requests the device accepted):
   --drop-every N       the reply to every N-th request is lost
@@ -350,12 +350,15 @@ int main(int argc, char** argv) {
 
     const std::string busDir =
         settings.server.busDir.empty() ? vhid::BusDirectory() : settings.server.busDir;
-    Note("TQR-905 processor \"" + processor.Identification() + "\" at " + server.InterfacePath());
-    Note("programs find it with TQR905_VHID_DIR=" + vhid::NormalDirectory(busDir));
+    if (!settings.quiet) {
+        Note("TQR-905 processor \"" + processor.Identification() + "\" at " +
+             server.InterfacePath());
+        Note("programs find it with TQR905_VHID_DIR=" + vhid::NormalDirectory(busDir));
+    }
 
     ServeUntilQuit(server, signalFd);
     server.Stop();
     ::close(signalFd);
-    Note("stopped");
+    if (!settings.quiet) Note("stopped");
     return 0;
 }

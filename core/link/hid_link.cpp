@@ -106,11 +106,12 @@ IoResult LinkClosed() {
 
 }  // namespace
 
+// A failed write is not reported here: the read that follows finds the
+// device gone. The update writes to a device that may be restarting, where a
+// failure is expected and only a missing reply counts.
 IoResult CHidLink::WriteOutReport(std::chrono::milliseconds timeout) {
     if (!m_device || m_bDeviceFailed) return LinkClosed();
-    IoResult result = m_device->WriteReport(m_abOutReport, timeout);
-    if (!result.Ok() && result.eStatus != IoStatus::Timeout) MarkDeviceFailed(result);
-    return result;
+    return m_device->WriteReport(m_abOutReport, timeout);
 }
 
 IoResult CHidLink::ReadInReport(std::chrono::milliseconds timeout) {

@@ -79,11 +79,13 @@ public:
     // ---- Report access for the update cycle ----
     HidReport& OutReport() { return m_abOutReport; }
     HidReport& InReport() { return m_abInReport; }
-    // Writes OutReport; a closed or failed link reports Gone.
+    // Writes OutReport; a closed or failed link reports Gone. Failures are
+    // left to the read that follows.
     IoResult WriteOutReport(std::chrono::milliseconds timeout);
     // Reads one report into InReport; a closed or failed link reports Gone.
     // A report that does not arrive in time is an error of the device, not of
-    // the handle: the handle stays usable.
+    // the handle: the handle stays usable. A device found gone or broken
+    // posts UM_LINK_FAILED once; the link then stays quiet until closed.
     IoResult ReadInReport(std::chrono::milliseconds timeout);
     // Hands bytes 1..64 of InReport to the reply parser, clearing each;
     // true when a complete, valid frame was acted on.
@@ -111,8 +113,8 @@ private:
     LinkTimings m_timings;
 
     std::unique_ptr<IHidDevice> m_device;
-    // Set once a read or write found the device gone or broken: the link then
-    // stays quiet until it is closed, instead of failing again every cycle.
+    // Set once a read found the device gone or broken: the link then stays
+    // quiet until it is closed, instead of failing again every cycle.
     bool m_bDeviceFailed = false;
     mutable std::mutex m_deviceMutex;  // AbortIo against Close
     std::string m_strLastError;
