@@ -75,8 +75,7 @@ void PrintChannelText(std::ostream& out, const ChannelView& ch) {
 }
 
 void PrintImageText(std::ostream& out, const std::string& title, const ImageView& image) {
-    out << title << ": \"" << image.name << "\"" << (image.containsData ? "" : "  (no data mark)")
-        << "\n";
+    out << title << ": \"" << image.name << "\"\n";
     for (const ChannelView& ch : image.channels)
         PrintChannelText(out, ch);
     out << "\n";
