@@ -44,9 +44,12 @@ function(tqr_objects out)
     set(${out} ${objs} PARENT_SCOPE)
 endfunction()
 
-# tqr_test(<name> PARTS <part>... [SOURCES <src>...] [LIBS <lib>...])
+# tqr_test(<name> [PARTS <part>...] [SOURCES <src>...] [LIBS <lib>...])
 # A GoogleTest executable from tests/<dir>/*.cpp (or the given sources),
-# linked from the named core parts, registered with CTest.
+# linked against the core, registered with CTest. PARTS names the folders of
+# core/ the suite exercises; it documents the suite's reach, while the link
+# takes the whole core library so that no suite depends on how the folders
+# happen to call each other.
 function(tqr_test name)
     cmake_parse_arguments(ARG "" "" "PARTS;SOURCES;LIBS" ${ARGN})
     if(ARG_SOURCES)
@@ -57,12 +60,13 @@ function(tqr_test name)
     if(NOT srcs)
         return()
     endif()
-    tqr_objects(objs ${ARG_PARTS})
-    add_executable(${name} ${srcs} ${objs})
+    add_executable(${name} ${srcs})
     target_include_directories(${name} PRIVATE ${TQR_CORE_DIR} ${PROJECT_SOURCE_DIR}
                                                ${PROJECT_SOURCE_DIR}/tests)
-    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock
-                                          Threads::Threads PkgConfig::UDEV ${ARG_LIBS})
+    # Libraries built on the core (the virtual processor, the command line)
+    # come before it on the link line.
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} tqrcore GTest::gtest GTest::gtest_main
+                                          GTest::gmock Threads::Threads PkgConfig::UDEV)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                          PROPERTIES ENVIRONMENT "TQR905_TEST=1")
 endfunction()
