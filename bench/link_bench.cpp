@@ -32,50 +32,55 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A private bus and claim directory, removed afterwards.
-class BenchBus {
+// A virtual processor on a private bus (and claim directory), and the
+// message sink the link posts to; all removed afterwards.
+class BenchDevice {
 public:
-    BenchBus() {
+    explicit BenchDevice(double latencyMs) {
         char pattern[] = "/tmp/tqrbench-XXXXXX";
         m_strDir = ::mkdtemp(pattern);
         ::setenv("TQR905_VHID_DIR", m_strDir.c_str(), 1);
         ::setenv("TQR905_CLAIMS_DIR", (m_strDir + "/claims").c_str(), 1);
         m_registry.Add(std::make_unique<VhidBackend>(m_strDir));
+        InitStartupContents();
+        SimServerOptions options;
+        options.busDir = m_strDir;
+        options.latencyMs = latencyMs;
+        m_server = std::make_unique<SimServer>(m_processor, options);
+        m_bStarted = m_server->Start().Ok();
+        g_pMessageSink = &m_queue;
     }
-    ~BenchBus() {
+    ~BenchDevice() {
+        g_pMessageSink = nullptr;
+        g_bOnline = false;
+        m_server->Stop();
         std::error_code ec;
         std::filesystem::remove_all(m_strDir, ec);
     }
-    const std::string& Dir() const { return m_strDir; }
+    bool Started() const { return m_bStarted; }
     const HidBackendRegistry& Registry() const { return m_registry; }
+    CVirtualProcessor& Processor() { return m_processor; }
+    CMessageQueue& Queue() { return m_queue; }
 
 private:
     std::string m_strDir;
     HidBackendRegistry m_registry;
+    CVirtualProcessor m_processor;
+    std::unique_ptr<SimServer> m_server;
+    bool m_bStarted = false;
+    CMessageQueue m_queue;
 };
 
-SimServerOptions ServerOptions(const BenchBus& bus, double latencyMs) {
-    SimServerOptions options;
-    options.busDir = bus.Dir();
-    options.latencyMs = latencyMs;
-    return options;
-}
-
 void BM_IdentifyToOnline(benchmark::State& state) {
-    BenchBus bus;
-    InitStartupContents();
-    CVirtualProcessor processor;
-    SimServer server(processor, ServerOptions(bus, static_cast<double>(state.range(0))));
-    if (!server.Start()) {
+    BenchDevice device(static_cast<double>(state.range(0)));
+    if (!device.Started()) {
         state.SkipWithError("unable to start the virtual processor");
         return;
     }
-    CMessageQueue queue;
-    g_pMessageSink = &queue;
     CKTV_Data model;
     CModelLink modelLink(model);
     CKTVCommand command;
-    CConnectionManager manager(bus.Registry(), command, &modelLink);
+    CConnectionManager manager(device.Registry(), command, &modelLink);
 
     for (auto _ : state) {
         Clock::time_point identified{};
@@ -84,7 +89,7 @@ void BM_IdentifyToOnline(benchmark::State& state) {
             manager.HandleMessage(m.msg, m.wParam, m.lParam);
         };
         manager.OnConnectButton();
-        const bool online = queue.RunUntil(
+        const bool online = device.Queue().RunUntil(
             handle, [&] { return manager.State() == ConnectionState::Online; },
             Clock::now() + std::chrono::seconds(30));
         const Clock::time_point done = Clock::now();
@@ -94,11 +99,9 @@ void BM_IdentifyToOnline(benchmark::State& state) {
         }
         state.SetIterationTime(std::chrono::duration<double>(done - identified).count());
         manager.Disconnect();
-        queue.Clear();
+        device.Queue().Clear();
     }
     manager.Shutdown();
-    g_pMessageSink = nullptr;
-    g_bOnline = false;
 }
 BENCHMARK(BM_IdentifyToOnline)
     ->Arg(0)
@@ -108,19 +111,10 @@ BENCHMARK(BM_IdentifyToOnline)
     ->Iterations(10);
 
 void BM_PollExchange(benchmark::State& state) {
-    BenchBus bus;
-    InitStartupContents();
-    CVirtualProcessor processor;
-    SimServer server(processor, ServerOptions(bus, static_cast<double>(state.range(0))));
-    if (!server.Start()) {
-        state.SkipWithError("unable to start the virtual processor");
-        return;
-    }
-    CMessageQueue queue;
-    g_pMessageSink = &queue;
+    BenchDevice device(static_cast<double>(state.range(0)));
     CKTVCommand command;
-    CHidLink link(bus.Registry(), command, nullptr);
-    if (!link.OpenFirstMatching()) {
+    CHidLink link(device.Registry(), command, nullptr);
+    if (!device.Started() || !link.OpenFirstMatching()) {
         state.SkipWithError(("unable to open: " + link.LastError()).c_str());
         return;
     }
@@ -131,11 +125,9 @@ void BM_PollExchange(benchmark::State& state) {
         link.MarkCycleStart();
         link.NormalCycle();  // writes it, reads the reply
     }
-    const int failures = static_cast<int>(queue.Size());
-    if (failures > 0) state.SkipWithError("the link reported failures");
-    state.counters["polls"] = processor.GetCounts().statusPolls;
+    if (device.Queue().Size() > 0) state.SkipWithError("the link reported failures");
+    state.counters["polls"] = device.Processor().GetCounts().statusPolls;
     link.Close();
-    g_pMessageSink = nullptr;
 }
 BENCHMARK(BM_PollExchange)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 

@@ -19,6 +19,7 @@
 #include "base/messages.h"
 #include "base/texts.h"
 #include "link/connection_manager.h"
+#include "link/link_test_util.h"
 #include "link/message_queue.h"
 #include "link/model_link.h"
 #include "link/upgrade_hook.h"
@@ -34,7 +35,7 @@ namespace conn_test {
 using namespace std::chrono_literals;
 
 // Only bounds a hang on a loaded machine; nothing waits this long when it works.
-constexpr auto kGenerousWait = 20s;
+constexpr auto kGenerousWait = kEventWait;
 
 inline LinkTimings ShortTimings() {
     LinkTimings t;
@@ -45,23 +46,6 @@ inline LinkTimings ShortTimings() {
     t.workerEventWait = 100ms;
     return t;
 }
-
-class TempDir {
-public:
-    explicit TempDir(const char* tag) {
-        // Short, because socket paths are limited to 107 bytes.
-        std::string pattern = std::string("/tmp/tqr") + tag + "-XXXXXX";
-        m_strPath = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_strPath, ec);
-    }
-    const std::string& Path() const { return m_strPath; }
-
-private:
-    std::string m_strPath;
-};
 
 class ScopedEnv {
 public:
@@ -185,8 +169,8 @@ protected:
     }
 
     FreshGlobals m_freshGlobals;
-    TempDir m_bus{"cbus"};
-    TempDir m_claims{"ccl"};
+    TempDir m_bus;
+    TempDir m_claims;
     ScopedEnv m_busEnv;
     ScopedEnv m_claimsEnv;
     HidBackendRegistry m_registry;
