@@ -140,16 +140,7 @@ int CheckGroupName(CliContext& ctx, const std::string& name) {
 void PrintNames(CliContext& ctx, const std::array<std::string, kDeviceGroupCount>& names) {
     if (ctx.line.Has("json")) {
         JsonWriter json(ctx.out);
-        json.BeginArray();
-        for (int g = 0; g < kDeviceGroupCount; ++g) {
-            const std::string& name = names[static_cast<std::size_t>(g)];
-            json.BeginObject();
-            json.Member("group", g + 1);
-            json.Member("name", name);
-            json.Member("used", !name.empty());
-            json.EndObject();
-        }
-        json.EndArray();
+        WriteGroupNamesJson(json, names);
         return;
     }
     for (int g = 0; g < kDeviceGroupCount; ++g) {

@@ -265,21 +265,6 @@ void WritePositionsJson(JsonWriter& json, const std::array<BYTE, kListenPosition
     json.EndObject();
 }
 
-void WriteGroupNamesJson(JsonWriter& json,
-                         const std::array<std::string, kDeviceGroupCount>& names) {
-    json.Key("group_names");
-    json.BeginArray();
-    for (int g = 0; g < kDeviceGroupCount; ++g) {
-        const std::string& name = names[static_cast<std::size_t>(g)];
-        json.BeginObject();
-        json.Member("group", g + 1);
-        json.Member("name", name);
-        json.Member("used", !name.empty());
-        json.EndObject();
-    }
-    json.EndArray();
-}
-
 }  // namespace
 
 void PrintReportText(std::ostream& out, const SettingsReport& report) {
@@ -300,7 +285,10 @@ void PrintReportJson(std::ostream& out, const SettingsReport& report) {
     json.Member("source", report.source);
     json.Member("kind", report.kind);
     if (report.identification) json.Member("identification", *report.identification);
-    if (report.groupNames) WriteGroupNamesJson(json, *report.groupNames);
+    if (report.groupNames) {
+        json.Key("group_names");
+        WriteGroupNamesJson(json, *report.groupNames);
+    }
     if (report.systemArea) WriteSystemJson(json, *report.systemArea);
     if (report.listenPositions) WritePositionsJson(json, *report.listenPositions);
     if (report.current) {
@@ -321,4 +309,18 @@ void PrintReportJson(std::ostream& out, const SettingsReport& report) {
         json.EndArray();
     }
     json.EndObject();
+}
+
+void WriteGroupNamesJson(JsonWriter& json,
+                         const std::array<std::string, kDeviceGroupCount>& names) {
+    json.BeginArray();
+    for (int g = 0; g < kDeviceGroupCount; ++g) {
+        const std::string& name = names[static_cast<std::size_t>(g)];
+        json.BeginObject();
+        json.Member("group", g + 1);
+        json.Member("name", name);
+        json.Member("used", !name.empty());
+        json.EndObject();
+    }
+    json.EndArray();
 }

@@ -8,3 +8,7 @@
 
 void PrintReportText(std::ostream& out, const SettingsReport& report);
 void PrintReportJson(std::ostream& out, const SettingsReport& report);
+
+class JsonWriter;
+// [{"group": 1, "name": "Rock", "used": true}, ...]: the six device groups.
+void WriteGroupNamesJson(JsonWriter& json, const std::array<std::string, kDeviceGroupCount>& names);

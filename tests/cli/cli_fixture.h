@@ -18,6 +18,7 @@
 #include "base/globals.h"
 #include "cli/cli.h"
 #include "cli/json_reader.h"
+#include "link/link_test_util.h"
 #include "link/vhid_backend.h"
 #include "protocol/frame_format.h"
 #include "sim/sim_server.h"
@@ -48,23 +49,6 @@ inline LinkTimings ShortTimings() {
     t.controllerEndReplyWait = 300ms;
     return t;
 }
-
-class TempDir {
-public:
-    explicit TempDir(const char* tag) {
-        // Short: socket paths are limited to 107 bytes.
-        std::string pattern = std::string("/tmp/tqr") + tag + "-XXXXXX";
-        m_strPath = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_strPath, ec);
-    }
-    const std::string& Path() const { return m_strPath; }
-
-private:
-    std::string m_strPath;
-};
 
 class ScopedEnv {
 public:
@@ -159,9 +143,9 @@ protected:
         return writes;
     }
 
-    TempDir m_bus{"lbus"};
-    TempDir m_claims{"lcl"};
-    TempDir m_files{"lfile"};
+    TempDir m_bus;
+    TempDir m_claims;
+    TempDir m_files;
     ScopedEnv m_busEnv;
     ScopedEnv m_claimsEnv;
     CliHooks m_hooks;
