@@ -188,7 +188,8 @@ std::vector<CommandSpec> MakeCommands() {
          "upgrade FILE.dsp|FILE.contr",
          "update the processor's or the hand controller's firmware",
          "Sends the image with the device's boot protocol. The device restarts\n"
-         "into its loader and the link is closed at the end.\n"},
+         "into its loader and the link is closed at the end. Ctrl-C does not stop\n"
+         "an update under way (a second Ctrl-C ends the program regardless).\n"},
         {"factory-reset",
          CmdFactoryReset,
          {{"yes", false}},

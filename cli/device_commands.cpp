@@ -221,11 +221,7 @@ int CmdShow(CliContext& ctx) {
             std::lock_guard lock(g_csModel);
             report.current = ViewOfModel(session.Model(), g_CurImage);
         }
-        if (ctx.line.Has("json")) {
-            PrintReportJson(ctx.out, report);
-        } else {
-            PrintReportText(ctx.out, report);
-        }
+        PrintReport(ctx.out, report, ctx.line.Has("json"));
         return kExitOk;
     });
 }

@@ -105,11 +105,7 @@ int CmdDump(CliContext& ctx) {
     const std::optional<int> group = GroupOption(ctx, *contents, status);
     if (status != kExitOk) return status;
     const SettingsReport report = ReportOfFile(path, *contents, group);
-    if (ctx.line.Has("json")) {
-        PrintReportJson(ctx.out, report);
-    } else {
-        PrintReportText(ctx.out, report);
-    }
+    PrintReport(ctx.out, report, ctx.line.Has("json"));
     return kExitOk;
 }
 

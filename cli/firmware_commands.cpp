@@ -35,13 +35,13 @@ void ObserveUpgrade(CDeviceSession& session, CliContext& ctx, const UiMessage& m
     }
 }
 
-// An update must not be cut short: an interrupt only repeats the dialog's
-// warning, and the update's own time-outs still bound the wait.
-bool WarnInsteadOfStopping(CliContext& ctx) {
-    if (!CliInterrupted()) return false;
-    ClearCliInterrupt();
+// An update must not be cut short: the first interrupt only shows the
+// update dialog's warning (a second one ends the program, see main), and the
+// update's own time-outs still bound the wait.
+void WarnOnInterrupt(CliContext& ctx, bool& warned) {
+    if (warned || !CliInterrupted()) return;
+    warned = true;
     ctx.err << "tqr905: " << Text(TextId::DontCloseUpdate) << std::endl;
-    return false;
 }
 
 int UpgradeFailure(CliContext& ctx, CDeviceSession& session, CFirmwareUpdater& updater,
@@ -82,9 +82,13 @@ int CmdUpgrade(CliContext& ctx) {
     const LinkTimings t = ctx.Timings();
     const auto limit = (updater.ProgressTotal() + kUpgradeExtraSteps) * t.upgradeCycleLimit +
                        t.postBootReopenWait + t.postSearchPause;
+    bool warned = false;
     session.Queue().RunUntil(
         dispatch,
-        [&] { return updater.Outcome() != UpgradeOutcome::Running || WarnInsteadOfStopping(ctx); },
+        [&] {
+            WarnOnInterrupt(ctx, warned);
+            return updater.Outcome() != UpgradeOutcome::Running;
+        },
         CDeviceSession::Clock::now() + limit);
     session.Queue().DispatchPending(dispatch);
     session.Progress().Finish();

@@ -279,6 +279,14 @@ void PrintReportText(std::ostream& out, const SettingsReport& report) {
         PrintImageText(out, "group " + std::to_string(group), image);
 }
 
+void PrintReport(std::ostream& out, const SettingsReport& report, bool json) {
+    if (json) {
+        PrintReportJson(out, report);
+    } else {
+        PrintReportText(out, report);
+    }
+}
+
 void PrintReportJson(std::ostream& out, const SettingsReport& report) {
     JsonWriter json(out);
     json.BeginObject();

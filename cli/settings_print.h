@@ -8,6 +8,8 @@
 
 void PrintReportText(std::ostream& out, const SettingsReport& report);
 void PrintReportJson(std::ostream& out, const SettingsReport& report);
+// One of the two: --json picks the JSON form.
+void PrintReport(std::ostream& out, const SettingsReport& report, bool json);
 
 class JsonWriter;
 // [{"group": 1, "name": "Rock", "used": true}, ...]: the six device groups.
