@@ -78,7 +78,7 @@ std::vector<CommandSpec> MakeCommands() {
          1,
          1,
          "curve FILE --channel N [--group G] [--format csv|json]",
-         "the combined response of one channel of a file, at the 241 graph points",
+         "one channel's combined response at the 241 graph points",
          "The magnitude response in dB that the application draws for channel N\n"
          "(1..6): every band and both crossover filters summed. Of the current\n"
          "setting, or of stored group G (1..20) of an all-data file. CSV has the\n"
@@ -219,8 +219,11 @@ const CommandSpec* FindCommand(std::string_view name) {
 void PrintToolHelp(std::ostream& out) {
     out << kToolUsage << "\ncommands:\n";
     for (const CommandSpec& command : Commands()) {
+        constexpr std::size_t kUsageColumn = 34;
         std::string usage = command.usage;
-        if (usage.size() < 34) usage.append(34 - usage.size(), ' ');
+        // A long usage gets a line of its own.
+        usage += usage.size() < kUsageColumn ? std::string(kUsageColumn - usage.size(), ' ')
+                                             : "\n" + std::string(kUsageColumn + 2, ' ');
         out << "  " << usage << " " << command.summary << "\n";
     }
     out << kGlobalHelp;
