@@ -394,6 +394,47 @@ TEST_F(ConnectionTest, SystemBlockMarkedOfflineIsNotSentAtTheNextConnect) {
     EXPECT_FALSE(g_bSendSysSettings);
 }
 
+// A band or crossover still stepping toward a far higher frequency when its
+// link went down must not be picked up by the next connection: its steps
+// would reach that device ahead of the read-all, carrying whatever was edited
+// offline meanwhile. Offline the filter holds its target, as any offline
+// change does, so that a file saved now keeps what the user set.
+TEST_F(ConnectionTest, FrequencyStepsCutByALostLinkAreNotResumed) {
+    AddDevice();
+    CKTV_OutData& channel = *m_model.GetOutput(1);
+    CFilter* const filters[] = {channel.GetBand(0), channel.GetHighPass()};
+    {
+        std::lock_guard lock(g_csModel);
+        g_bOnline = true;  // edited on the link that then went down
+        for (CFilter* filter : filters) {
+            filter->SetFreq(20, false);
+            filter->SetFreq(8000, true);
+            ASSERT_NE(filter->GetSentFreq(), 8000) << "starts a run of octave steps";
+        }
+        g_bOnline = false;
+        m_modelLink.ClearPending();
+        for (CFilter* filter : filters) {
+            EXPECT_FALSE(filter->IsPending());
+            EXPECT_EQ(filter->GetSentFreq(), 8000);
+        }
+        // The steps left undone as a link that goes down leaves them.
+        for (CFilter* filter : filters) {
+            filter->SetFreq(20, false);
+            g_bOnline = true;
+            filter->SetFreq(8000, true);
+            g_bOnline = false;
+        }
+    }
+    // The identification is answered and the worker polls before the
+    // read-all is queued: a step left pending would go out now.
+    m_manager.OnConnectButton();
+    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
+    while (m_processor.GetCounts().statusPolls < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+    EXPECT_EQ(m_processor.GetCounts().itemWrites, 0);
+}
+
 // The worker takes the model lock for every cycle, back to back; a
 // user-interface thread waiting for it must get it between two cycles, not
 // after thousands of them.
