@@ -16,7 +16,6 @@ namespace {
 
 using conn_test::FreshGlobals;
 using conn_test::ScopedEnv;
-using conn_test::TempDir;
 using conn_test::VhidOnly;
 using namespace std::chrono_literals;
 using Wire = std::vector<BYTE>;
@@ -187,8 +186,8 @@ protected:
     }
 
     FreshGlobals m_freshGlobals;
-    TempDir m_bus{"rbus"};
-    TempDir m_claims{"rcl"};
+    TempDir m_bus;
+    TempDir m_claims;
     ScopedEnv m_busEnv;
     ScopedEnv m_claimsEnv;
     HidBackendRegistry m_registry;

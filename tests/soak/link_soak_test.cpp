@@ -30,7 +30,6 @@ namespace {
 using namespace soak;
 using conn_test::FreshGlobals;
 using conn_test::ScopedEnv;
-using conn_test::TempDir;
 using conn_test::VhidOnly;
 using Fault = CVirtualProcessor::Fault;
 
@@ -184,6 +183,9 @@ protected:
             m_journal.Note("link failed");
         } else if (message.msg == UM_EMPTY_REPLY) {
             m_journal.Note("empty data reply");
+        } else if (message.msg == UM_SOURCE_CHANGED) {
+            m_journal.Note("device reports source " + Number(static_cast<int>(message.wParam)));
+            m_nSettledPolls = -1;
         }
         m_manager.HandleMessage(message.msg, message.wParam, message.lParam);
     }
@@ -409,9 +411,10 @@ protected:
         }
     }
 
-    // Nothing left to send, and two status polls answered since: a poll
-    // answered just before a source edit was sent reports the old source,
-    // and the model shows it until the next poll brings the new one.
+    // Nothing left to send, and two status polls answered since without a
+    // source report: a poll answered just before a source edit was sent
+    // reports the old source, and the model shows it until a later poll
+    // brings the new one back.
     bool Settled() {
         if (!m_manager.IsConnected()) return true;
         if (Quiet() || !NothingPending(m_model, m_command)) {
@@ -420,7 +423,11 @@ protected:
         }
         const int polls = m_processor.GetCounts().statusPolls;
         if (m_nSettledPolls < 0) m_nSettledPolls = polls;
-        return polls >= m_nSettledPolls + 2;
+        if (polls < m_nSettledPolls + 2) return false;
+        // The device has the second poll, so the reply to the first one has
+        // been read and anything it reported has been posted.
+        m_queue.DispatchPending([this](const UiMessage& m) { Dispatch(m); });
+        return m_nSettledPolls >= 0 && NothingPending(m_model, m_command);
     }
 
     // Faults off, cable in: the link must come back (by itself after a
@@ -458,8 +465,8 @@ protected:
     Journal m_journal;
     Watchdog m_watchdog{m_journal, m_params.ReplayHint(), kStallLimit};
     FreshGlobals m_freshGlobals;
-    TempDir m_bus{"sbus"};
-    TempDir m_claims{"scl"};
+    TempDir m_bus;
+    TempDir m_claims;
     ScopedEnv m_busEnv;
     ScopedEnv m_claimsEnv;
     HidBackendRegistry m_registry;
