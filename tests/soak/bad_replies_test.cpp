@@ -8,27 +8,15 @@
 #include <cstring>
 #include <functional>
 
-#include "connection/connection_fixture.h"
 #include "link/vhid_device.h"
 #include "sim/request_frames.h"
+#include "soak/soak_host.h"
 
 namespace {
 
-using conn_test::FreshGlobals;
-using conn_test::ScopedEnv;
-using conn_test::VhidOnly;
+using soak::SoakHost;
 using namespace std::chrono_literals;
 using Wire = std::vector<BYTE>;
-
-LinkTimings ShortTimings() {
-    LinkTimings t;
-    t.readWait = 80ms;
-    t.cycleLimit = 160ms;
-    t.normalCyclePause = 1ms;
-    t.disconnectWait = 5ms;
-    t.workerEventWait = 50ms;
-    return t;
-}
 
 // Wire offsets: three preamble bytes, then the frame.
 constexpr int kWireCommand = 4;
@@ -123,30 +111,13 @@ private:
 
 class BadRepliesTest : public ::testing::Test {
 protected:
-    BadRepliesTest()
-        : m_busEnv("TQR905_VHID_DIR", m_bus.Path()),
-          m_claimsEnv("TQR905_CLAIMS_DIR", m_claims.Path()),
-          m_registry(VhidOnly(m_bus.Path())),
-          m_modelLink(m_model),
-          m_manager(m_registry, m_command, &m_modelLink, ShortTimings()),
-          m_relay(m_processor, m_bus.Path()) {}
-
     void SetUp() override {
-        g_bChinese = false;
-        g_pMessageSink = &m_queue;
         // A device whose settings differ from the host's start-up contents.
         sim::DeviceMemory memory = m_processor.Memory();
         for (int c = 0; c < kOutputCount; ++c)
             memory.current[OutSlotOffset(c) + 1] ^= 0x11;
         m_processor.SetMemory(memory);
         ASSERT_TRUE(m_relay.Start().Ok());
-    }
-
-    void TearDown() override {
-        m_manager.Shutdown();
-        m_manager.Link().Close();
-        g_pMessageSink = nullptr;
-        FreshGlobals();
     }
 
     // The output slots as the records would write them.
@@ -185,19 +156,13 @@ protected:
             CMessageQueue::Clock::now() + conn_test::kGenerousWait);
     }
 
-    FreshGlobals m_freshGlobals;
-    TempDir m_bus;
-    TempDir m_claims;
-    ScopedEnv m_busEnv;
-    ScopedEnv m_claimsEnv;
-    HidBackendRegistry m_registry;
-    CMessageQueue m_queue;
-    CKTV_Data m_model;
-    CModelLink m_modelLink;
-    CKTVCommand m_command;
-    CConnectionManager m_manager;
+    SoakHost m_host{soak::SoakLinkTimings()};
+    CMessageQueue& m_queue = m_host.queue;
+    CKTV_Data& m_model = m_host.model;
+    CKTVCommand& m_command = m_host.command;
+    CConnectionManager& m_manager = m_host.manager;
     CVirtualProcessor m_processor;
-    DamagingRelay m_relay;
+    DamagingRelay m_relay{m_processor, m_host.bus.Path()};
 };
 
 // Request 1 is the identification; 14 the read-all's third output block.

@@ -16,34 +16,13 @@
 #include "link/message_queue.h"
 #include "link/vhid_backend.h"
 #include "sim/sim_server.h"
+#include "soak/soak_host.h"
 #include "soak/soak_support.h"
 
 namespace {
 
 using namespace soak;
 using Fault = CVirtualProcessor::Fault;
-
-LinkTimings SoakTimings() {
-    LinkTimings t;
-    t.readWait = 60ms;
-    t.cycleLimit = 120ms;
-    t.disconnectWait = 5ms;
-    t.upgradeSearchRetry = 5ms;
-    t.upgradeSearchWindow = 300ms;
-    t.searchPatternDuration = 30ms;
-    t.postSearchPause = 10ms;
-    t.postBootReopenWait = 150ms;  // the device is back after 20 ms
-    t.upgradeCycleLimit = 1000ms;
-    t.bootReplyWait = 100ms;
-    t.startReplyWait = 100ms;
-    t.blockReplyWait = 100ms;
-    t.endReplyWait = 100ms;
-    t.controllerBeginReplyWait = 100ms;
-    t.controllerBlockReplyWait = 100ms;
-    t.controllerEndReplyWait = 100ms;
-    t.workerEventWait = 50ms;
-    return t;
-}
 
 // An update ends within its search window, its steps' reply waits and the
 // reopen after the boot step; far less than this.
@@ -78,7 +57,7 @@ protected:
     FirmwareSoakTest()
         : m_strBusDir(m_dir.Path() + "/bus"),
           m_server(m_processor, ServerOptions(m_strBusDir)),
-          m_manager(m_registry, m_command, nullptr, SoakTimings()),
+          m_manager(m_registry, m_command, nullptr, SoakUpdateTimings()),
           m_updater(m_manager) {
         m_registry.Add(std::make_unique<VhidBackend>(m_strBusDir));
     }

@@ -20,29 +20,15 @@
 #include <map>
 #include <optional>
 
-#include "connection/connection_fixture.h"
 #include "model/record_layout.h"
 #include "soak/soak_edits.h"
+#include "soak/soak_host.h"
 #include "soak/soak_support.h"
 
 namespace {
 
 using namespace soak;
-using conn_test::FreshGlobals;
-using conn_test::ScopedEnv;
-using conn_test::VhidOnly;
 using Fault = CVirtualProcessor::Fault;
-
-LinkTimings SoakTimings() {
-    LinkTimings t;
-    t.writeWait = 20ms;
-    t.readWait = 60ms;
-    t.cycleLimit = 120ms;
-    t.normalCyclePause = 2ms;
-    t.disconnectWait = 10ms;
-    t.workerEventWait = 50ms;
-    return t;
-}
 
 // Bounds of the soak's own waits. They only end a wait that went wrong; the
 // link gets there in a few hundred milliseconds when it works.
@@ -116,18 +102,9 @@ struct SoakStats {
 
 class LinkSoakTest : public ::testing::Test, public IConnectionListener {
 protected:
-    LinkSoakTest()
-        : m_busEnv("TQR905_VHID_DIR", m_bus.Path()),
-          m_claimsEnv("TQR905_CLAIMS_DIR", m_claims.Path()),
-          m_registry(VhidOnly(m_bus.Path())),
-          m_modelLink(m_model),
-          m_manager(m_registry, m_command, &m_modelLink, SoakTimings()) {}
-
     void SetUp() override {
         std::printf("link soak: %lld ms, %s\n", static_cast<long long>(m_params.length.count()),
                     m_params.ReplayHint().c_str());
-        g_bChinese = false;
-        g_pMessageSink = &m_queue;
         m_manager.SetListener(this);
         StartDevice();
         ASSERT_TRUE(m_manager.StartWatching());
@@ -140,10 +117,7 @@ protected:
                         m_journal.Tail().c_str());
         }
         m_manager.Shutdown();
-        m_manager.Link().Close();
         if (m_server) m_server->Stop();
-        g_pMessageSink = nullptr;
-        FreshGlobals();
     }
 
     // The device starts with settings of its own in every area the read-all
@@ -161,7 +135,7 @@ protected:
         m_processor.SetMemory(memory);
 
         SimServerOptions options;
-        options.busDir = m_bus.Path();
+        options.busDir = m_host.bus.Path();
         options.latencyMs = 0.5;
         options.jitterMs = m_dice.Between(0, 4);
         options.rebootAway = 20ms;
@@ -464,17 +438,11 @@ protected:
     Dice m_dice{m_params.seed};
     Journal m_journal;
     Watchdog m_watchdog{m_journal, m_params.ReplayHint(), kStallLimit};
-    FreshGlobals m_freshGlobals;
-    TempDir m_bus;
-    TempDir m_claims;
-    ScopedEnv m_busEnv;
-    ScopedEnv m_claimsEnv;
-    HidBackendRegistry m_registry;
-    CMessageQueue m_queue;
-    CKTV_Data m_model;
-    CModelLink m_modelLink;
-    CKTVCommand m_command;
-    CConnectionManager m_manager;
+    SoakHost m_host{SoakLinkTimings()};
+    CMessageQueue& m_queue = m_host.queue;
+    CKTV_Data& m_model = m_host.model;
+    CKTVCommand& m_command = m_host.command;
+    CConnectionManager& m_manager = m_host.manager;
     CVirtualProcessor m_processor;
     std::unique_ptr<SimServer> m_server;
 
