@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -115,6 +116,20 @@ void ModelGlobals::Restore() const {
     g_LimiterSettings = limiter;
     g_nDeviceId = deviceId;
     g_anLinkGroup = linkGroups;
+}
+
+// ---- Comparisons ----
+
+std::optional<std::pair<size_t, size_t>> DifferingStretch(std::span<const uint8_t> a,
+                                                          std::span<const uint8_t> b) {
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return std::nullopt;
+    size_t first = 0;
+    while (a[first] == b[first])
+        ++first;
+    size_t last = a.size() - 1;
+    while (a[last] == b[last])
+        --last;
+    return std::make_pair(first, last);
 }
 
 // ---- Scratch files ----

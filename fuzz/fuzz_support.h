@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/messages.h"
@@ -99,6 +101,12 @@ struct ModelGlobals {
     void Restore() const;
     bool operator==(const ModelGlobals&) const = default;
 };
+
+// The first and last index at which two runs of equal length differ; none
+// when they are equal. Compiled without the fuzzer's instrumentation, so that
+// comparing whole images after every report costs next to nothing.
+std::optional<std::pair<size_t, size_t>> DifferingStretch(std::span<const uint8_t> a,
+                                                          std::span<const uint8_t> b);
 
 // A private scratch directory, removed when the process ends.
 const std::string& ScratchDir();

@@ -11,13 +11,18 @@
 //   with a complete frame;
 // - a packet still queued is byte for byte what was queued (a reply never
 //   changes what will be sent);
-// - the terminators of the device model and of every group name survive;
+// - a reply writes one block, item or name into one place, never into the
+//   listening positions or the kept system bytes, and nothing at all without
+//   a complete frame; the terminators of the device model and of every group
+//   name survive;
 // - whatever came before, the parser takes a good acknowledgement again
 //   once the device has sent a few reports of nothing.
 
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "base/globals.h"
@@ -146,6 +151,57 @@ std::vector<BYTE> HeadFrame(CKTVCommand& command) {
     return std::vector<BYTE>(head->GetBuffer(), head->GetBuffer() + head->GetLength());
 }
 
+// One stretch of memory a reply may write into.
+struct Area {
+    const char* name;
+    int number;  // group or record number, 0 for the others
+    std::span<const BYTE> before;
+    std::span<const BYTE> after;
+    bool writable;
+};
+
+std::vector<Area> AreasOf(const ModelGlobals& a, const ModelGlobals& b) {
+    std::vector<Area> areas = {
+        {"current image", 0, a.current, b.current, true},
+        {"system settings", 0, a.sys, b.sys, true},
+        {"speaker roles", 0, a.roles, b.roles, true},
+        {"input levels", 0, a.levels, b.levels, true},
+        {"device model", 0, a.deviceModel, b.deviceModel, true},
+        {"limiter", 0, a.limiter, b.limiter, true},
+        {"kept system bytes", 0, a.kept, b.kept, false},
+        {"listening positions", 0, a.positions, b.positions, false},
+    };
+    for (int g = 0; g < kStoredGroupCount; ++g) {
+        areas.push_back({"group", g + 1, a.groups[g], b.groups[g], true});
+    }
+    for (int r = 0; r < kSourceRecordCount; ++r) {
+        areas.push_back({"source record", r + 21, a.sources[r], b.sources[r], true});
+    }
+    return areas;
+}
+
+std::string NameOf(const Area& area) {
+    return area.number == 0 ? area.name
+                            : std::string(area.name) + " " + std::to_string(area.number);
+}
+
+// A reply writes one block, item or name: one stretch of one area, never
+// more than an output slot, and nothing unless a frame completed.
+void CheckWrittenArea(const ModelGlobals& before, const ModelGlobals& after, bool complete) {
+    int changedAreas = 0;
+    for (const Area& area : AreasOf(before, after)) {
+        const auto stretch = DifferingStretch(area.before, area.after);
+        if (!stretch) continue;
+        ++changedAreas;
+        FUZZ_CHECK(complete, "memory changed without a complete reply: " + NameOf(area));
+        FUZZ_CHECK(area.writable, "a reply wrote into the " + NameOf(area));
+        FUZZ_CHECK(stretch->second - stretch->first < static_cast<size_t>(kOutSlotSize),
+                   "a reply wrote beyond one block in the " + NameOf(area));
+    }
+    FUZZ_CHECK(changedAreas <= 1,
+               "one reply wrote into " + std::to_string(changedAreas) + " areas");
+}
+
 // The bytes whose change would break a text that ends there.
 void CheckTerminators(const ModelGlobals& before) {
     FUZZ_CHECK(g_DeviceModel[kDeviceModelSize - 1] == before.deviceModel[kDeviceModelSize - 1],
@@ -271,7 +327,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::copy(piece.begin(), piece.end(), report.begin());
 
         const int before = command.GetCount();
+        const ModelGlobals memoryBefore = ModelGlobals::Take();
         const bool complete = command.ParseBytes(report.data(), kReportPayload);
+        CheckWrittenArea(memoryBefore, ModelGlobals::Take(), complete);
         const int after = command.GetCount();
         FUZZ_CHECK(after <= before, "parsing a reply added a packet");
         FUZZ_CHECK(after >= before - 1, "one reply removed more than the head");

@@ -12,10 +12,12 @@
 //   call are whole reply frames, each starting at a report of its own: the
 //   preamble, a known reply command, its length, a good check byte, the end
 //   byte and nothing but zero padding after it;
+// - a request on a fresh link gets exactly one reply, echoing its fields;
 // - the host's reply parser completes every acknowledgement, resend request
 //   and empty data reply the device sends;
 // - a refused state file changes nothing; a saved state loads back the same.
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,7 @@ using Report = CVirtualProcessor::Report;
 enum Op {
     kRawReport,
     kFrame,
+    kCleanFrame,
     kSearch,
     kControls,
     kResetLink,
@@ -94,6 +97,7 @@ std::vector<BYTE> BuildFrame(ByteReader& in) {
 struct Reply {
     BYTE command;
     int length;
+    std::array<BYTE, 4> echo;  // group, type, index, store flag
     std::vector<Report> reports;
 };
 
@@ -113,7 +117,12 @@ std::vector<Reply> DecodeReplies(const std::vector<Report>& reports) {
         const size_t total = head + static_cast<size_t>(length);
         const size_t count = (total + kReportPayload - 1) / kReportPayload;
         FUZZ_CHECK(at + count <= reports.size(), "a reply is cut short: " + HexOf(first));
-        Reply reply{first[1 + kPreambleLength + kReplyCommand], length, {}};
+        const BYTE* header = &first[1 + kPreambleLength];
+        Reply reply{
+            header[kReplyCommand],
+            length,
+            {header[kReplyGroup], header[kReplyType], header[kReplyIndex], header[kReplyStoreFlag]},
+            {}};
         for (size_t i = 0; i < count; ++i) {
             const Report& r = reports[at + i];
             reply.reports.push_back(r);
@@ -147,17 +156,50 @@ void CheckHostTakes(const Reply& reply) {
                "the host did not take a reply of command " + std::to_string(reply.command));
 }
 
-void Send(CVirtualProcessor& device, const Report& report) {
+std::vector<Reply> Send(CVirtualProcessor& device, const Report& report) {
     const CVirtualProcessor::Output out = device.HandleOutputReport(report);
-    for (const Report& r : out.reports)
+    for (const Report& r : out.reports) {
         FUZZ_CHECK(r[0] == 0, "an input report with id " + std::to_string(r[0]));
-    for (const Reply& reply : DecodeReplies(out.reports))
+    }
+    std::vector<Reply> replies = DecodeReplies(out.reports);
+    for (const Reply& reply : replies)
         CheckHostTakes(reply);
+    return replies;
 }
 
-void SendFrame(CVirtualProcessor& device, const std::vector<BYTE>& frame) {
-    for (const Report& r : sim::CutIntoReports(frame))
-        Send(device, r);
+std::vector<Reply> SendFrame(CVirtualProcessor& device, const std::vector<BYTE>& frame) {
+    std::vector<Reply> replies;
+    for (const Report& r : sim::CutIntoReports(frame)) {
+        for (Reply& reply : Send(device, r))
+            replies.push_back(std::move(reply));
+    }
+    return replies;
+}
+
+bool IsEndStep(const std::vector<BYTE>& frame) {
+    return frame[kFrameCommand] == CMD_WRITE && frame[kFrameType] == BT_SYSTEM &&
+           (frame[kFrameIndex] == UPG_END || frame[kFrameIndex] == UPG_CTRL_END);
+}
+
+// A frame sent on a fresh link gets exactly one reply, which echoes the
+// request's group, type, index and item; only a refused firmware checksum
+// goes unanswered, and only a frame longer than any request may be followed
+// by whatever its payload looks like.
+void SendCleanFrame(CVirtualProcessor& device, ByteReader& in) {
+    device.ResetLink();
+    const std::vector<BYTE> frame = BuildFrame(in);
+    const std::vector<Reply> replies = SendFrame(device, frame);
+    const int length = GetWord(&frame[kFrameLength]);
+    if (length > sim::kMaxRequestPayload) return;
+    if (replies.empty()) {
+        FUZZ_CHECK(IsEndStep(frame), "a request went unanswered: " + HexOf(frame, 16));
+        return;
+    }
+    FUZZ_CHECK(replies.size() == 1, std::to_string(replies.size()) + " replies to one request");
+    const Reply& reply = replies.front();
+    FUZZ_CHECK(reply.echo[0] == frame[kFrameGroup] && reply.echo[1] == frame[kFrameType] &&
+                   reply.echo[2] == frame[kFrameIndex] && reply.echo[3] == frame[kFrameItem],
+               "a reply does not echo its request: " + HexOf(frame, 16));
 }
 
 void LoadFuzzedState(CVirtualProcessor& device, ByteReader& in) {
@@ -195,6 +237,9 @@ void RunOp(CVirtualProcessor& device, ByteReader& in, bool& saved) {
         }
         case kFrame:
             SendFrame(device, BuildFrame(in));
+            break;
+        case kCleanFrame:
+            SendCleanFrame(device, in);
             break;
         case kSearch: {
             Report search{};
