@@ -1,18 +1,38 @@
 // A 256 KiB processor update against the virtual processor on a virtual HID
-// bus whose replies arrive 1 ms late, with the production timings. The floor
-// is what the protocol itself costs: one reply latency per answered step plus
-// the fixed waits (search pattern, the pause after it, the loader restart).
-// Counters: wall_s, floor_s, over_floor (wall / floor), per_step_ms (wall time minus
-// the fixed waits, per answered step), rss_kib (peak resident set of the
-// process) and rss_growth_kib (what the update added to it).
+// bus whose replies arrive 1 ms late, with the production timings:
+//
+//   BM_Update256KiB: the update run in this process through the firmware
+//     updater, as the desktop application runs it.
+//   BM_CliUpgrade256KiB: the real `tqr905 upgrade` program run as a child
+//     process against the same virtual processor; its peak memory is the
+//     child's own (getrusage of the child).
+//
+// The floor is what the procedure itself costs: one reply latency per
+// answered step (boot, start, one per 48-byte block, end) plus the fixed
+// waits it mandates (the search pattern for 1 s, the 2 s pause after it, the
+// 3 s wait for the loader after the boot step).
+//
+// Counters: wall_s, floor_s, over_floor (wall / floor), per_step_ms (wall
+// time less the fixed waits, per answered step: the floor is 1 ms), and the
+// peak resident set: rss_kib (of the benchmark process, with the virtual
+// processor in it) and rss_growth_kib (what the update added to it), or
+// child_rss_kib (of the tqr905 process, read from /proc every 20 ms).
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/globals.h"
@@ -26,19 +46,26 @@
 #include "sim/sim_server.h"
 #include "tests/link/link_test_util.h"
 
+extern char** environ;
+
 namespace {
 
-using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
 constexpr size_t kImageBytes = 256 * 1024;
 constexpr double kLatencyMs = 1.0;
+constexpr auto kRssPollInterval = std::chrono::milliseconds(20);
 // Boot, start, one per 48-byte block, end.
 constexpr int kAnsweredSteps = 2 + static_cast<int>((kImageBytes + 47) / 48) + 1;
 
-long PeakRssKib() {
+long PeakRssKib(int who) {
     rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
+    ::getrusage(who, &usage);
     return usage.ru_maxrss;
+}
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
 }
 
 std::string WriteImage(const std::string& dir) {
@@ -51,40 +78,76 @@ std::string WriteImage(const std::string& dir) {
 }
 
 double FixedWaitsSeconds(const LinkTimings& t) {
-    const auto fixed = t.searchPatternDuration + t.postSearchPause + t.postBootReopenWait;
-    return std::chrono::duration<double>(fixed).count();
+    return Seconds(t.searchPatternDuration + t.postSearchPause + t.postBootReopenWait);
+}
+
+// The virtual processor on a private bus with claims of its own, and the
+// image to load into it.
+class UpdateRig {
+public:
+    UpdateRig() : m_strBus(m_dir.Path() + "/bus"), m_strImage(WriteImage(m_dir.Path())) {
+        ::setenv("TQR905_CLAIMS_DIR", (m_dir.Path() + "/claims").c_str(), 1);
+        ::setenv("TQR905_VHID_DIR", m_strBus.c_str(), 1);
+        SimServerOptions options;
+        options.busDir = m_strBus;
+        options.latencyMs = kLatencyMs;
+        m_server = std::make_unique<SimServer>(m_processor, options);
+        m_bStarted = m_server->Start().Ok();
+    }
+    ~UpdateRig() {
+        m_server->Stop();
+        ::unsetenv("TQR905_CLAIMS_DIR");
+        ::unsetenv("TQR905_VHID_DIR");
+    }
+    bool Started() const { return m_bStarted; }
+    const std::string& Bus() const { return m_strBus; }
+    const std::string& Image() const { return m_strImage; }
+    const std::string& Dir() const { return m_dir.Path(); }
+    bool Installed() const {
+        const auto installed = m_processor.LastInstalledImage();
+        return installed && installed->Length() == kImageBytes;
+    }
+
+private:
+    TempDir m_dir;
+    std::string m_strBus;
+    std::string m_strImage;
+    CVirtualProcessor m_processor;
+    std::unique_ptr<SimServer> m_server;
+    bool m_bStarted = false;
+};
+
+void ReportFloor(benchmark::State& state, double wall) {
+    const double fixed = FixedWaitsSeconds(LinkTimings{});
+    const double floor = kAnsweredSteps * kLatencyMs / 1000.0 + fixed;
+    state.counters["steps"] = kAnsweredSteps;
+    state.counters["wall_s"] = wall;
+    state.counters["floor_s"] = floor;
+    state.counters["fixed_waits_s"] = fixed;
+    state.counters["over_floor"] = wall / floor;
+    state.counters["per_step_ms"] = (wall - fixed) / kAnsweredSteps * 1000.0;
 }
 
 void BM_Update256KiB(benchmark::State& state) {
-    TempDir dir;
-    ::setenv("TQR905_CLAIMS_DIR", (dir.Path() + "/claims").c_str(), 1);
-    const std::string busDir = dir.Path() + "/bus";
-    const std::string image = WriteImage(dir.Path());
-
-    CVirtualProcessor processor;
-    SimServerOptions options;
-    options.busDir = busDir;
-    options.latencyMs = kLatencyMs;
-    SimServer server(processor, options);
-    if (!server.Start()) {
+    UpdateRig rig;
+    if (!rig.Started()) {
         state.SkipWithError("the virtual processor could not start");
         return;
     }
     HidBackendRegistry registry;
-    registry.Add(std::make_unique<VhidBackend>(busDir));
+    registry.Add(std::make_unique<VhidBackend>(rig.Bus()));
     CMessageQueue messages;
     g_pMessageSink = &messages;
     CKTVCommand command;
-    const LinkTimings timings;
-    CConnectionManager connection(registry, command, nullptr, timings);
+    CConnectionManager connection(registry, command, nullptr, LinkTimings{});
     CFirmwareUpdater updater(connection);
 
-    const long rssBefore = PeakRssKib();
+    const long rssBefore = PeakRssKib(RUSAGE_SELF);
     double wall = 0;
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        const UpgradeOutcome outcome = RunUpgrade(updater, connection, messages, image, {});
-        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto start = Clock::now();
+        const UpgradeOutcome outcome = RunUpgrade(updater, connection, messages, rig.Image(), {});
+        wall += Seconds(Clock::now() - start);
         if (outcome != UpgradeOutcome::Succeeded) {
             state.SkipWithError("the update did not succeed");
             break;
@@ -93,25 +156,116 @@ void BM_Update256KiB(benchmark::State& state) {
     wall /= static_cast<double>(state.iterations());
     connection.Shutdown();
     g_pMessageSink = nullptr;
-    ::unsetenv("TQR905_CLAIMS_DIR");
 
-    const auto installed = processor.LastInstalledImage();
-    if (!installed || installed->Length() != kImageBytes) {
+    if (!rig.Installed()) {
         state.SkipWithError("the device did not install the image");
         return;
     }
-    const double fixed = FixedWaitsSeconds(timings);
-    const double floor = kAnsweredSteps * kLatencyMs / 1000.0 + fixed;
-    state.counters["steps"] = kAnsweredSteps;
-    state.counters["wall_s"] = wall;
-    state.counters["floor_s"] = floor;
-    state.counters["fixed_waits_s"] = fixed;
-    state.counters["over_floor"] = wall / floor;
-    state.counters["per_step_ms"] = (wall - fixed) / kAnsweredSteps * 1000.0;
-    state.counters["rss_kib"] = static_cast<double>(PeakRssKib());
-    state.counters["rss_growth_kib"] = static_cast<double>(PeakRssKib() - rssBefore);
+    ReportFloor(state, wall);
+    state.counters["rss_kib"] = static_cast<double>(PeakRssKib(RUSAGE_SELF));
+    state.counters["rss_growth_kib"] = static_cast<double>(PeakRssKib(RUSAGE_SELF) - rssBefore);
 }
 BENCHMARK(BM_Update256KiB)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// ---- The command-line tool as a child process ----
+
+// TQR905_CLI names another tqr905 binary; by default the one built beside
+// this benchmark.
+std::optional<std::string> CliPath() {
+    if (const char* path = std::getenv("TQR905_CLI")) return std::string(path);
+#ifdef TQR905_CLI_PATH
+    return std::string(TQR905_CLI_PATH);
+#else
+    return std::nullopt;
+#endif
+}
+
+struct ChildRun {
+    int status = -1;
+    double seconds = 0;
+    long peakRssKib = 0;
+};
+
+// The child's peak resident set so far (VmHWM), 0 once it has gone. The
+// rusage of a waited-for child will not do: a process started from this
+// one carries this process's peak over its exec.
+long ChildPeakRssKib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return 0;
+}
+
+// Runs `args` with stdout and stderr going to `log`, watching its peak
+// resident set until it exits.
+std::optional<ChildRun> RunChild(const std::vector<std::string>& args, const std::string& log) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return std::nullopt;
+    ChildRun run;
+    for (;;) {
+        const pid_t ended = ::waitpid(pid, &run.status, WNOHANG);
+        if (ended == pid) break;
+        if (ended < 0) return std::nullopt;
+        run.peakRssKib = std::max(run.peakRssKib, ChildPeakRssKib(pid));
+        std::this_thread::sleep_for(kRssPollInterval);
+    }
+    run.seconds = Seconds(Clock::now() - start);
+    return run;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void BM_CliUpgrade256KiB(benchmark::State& state) {
+    const std::optional<std::string> cli = CliPath();
+    if (!cli || ::access(cli->c_str(), X_OK) != 0) {
+        state.SkipWithError("tqr905 is not built (or TQR905_CLI names no program)");
+        return;
+    }
+    UpdateRig rig;
+    if (!rig.Started()) {
+        state.SkipWithError("the virtual processor could not start");
+        return;
+    }
+    const std::string log = rig.Dir() + "/tqr905.log";
+    double wall = 0;
+    long peakRss = 0;
+    for (auto _ : state) {
+        const std::optional<ChildRun> run = RunChild({*cli, "upgrade", rig.Image()}, log);
+        if (!run || !WIFEXITED(run->status) || WEXITSTATUS(run->status) != 0) {
+            state.SkipWithError(("tqr905 upgrade failed: " + FileText(log)).c_str());
+            return;
+        }
+        wall += run->seconds;
+        peakRss = std::max(peakRss, run->peakRssKib);
+    }
+    if (!rig.Installed()) {
+        state.SkipWithError("the device did not install the image");
+        return;
+    }
+    ReportFloor(state, wall / static_cast<double>(state.iterations()));
+    state.counters["child_rss_kib"] = static_cast<double>(peakRss);
+}
+BENCHMARK(BM_CliUpgrade256KiB)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 

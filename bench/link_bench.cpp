@@ -1,20 +1,47 @@
 // The link against the virtual processor on a virtual bus, with the
-// production time-outs and pauses:
+// production time-outs and pauses. The argument is the latency (ms) the
+// virtual processor puts on every reply, standing in for USB and the device.
 //
-//   BM_IdentifyToOnline/<latency ms>: from the identification reply reaching
-//     the connection manager to the model being online, i.e. the whole
-//     read-all (16 requests) with the 10 ms pause after every cycle.
-//   BM_PollExchange/<latency ms>: one status poll as two normal cycles (one
-//     queues the poll, one writes it and reads the reply), run on the
-//     benchmark's thread without the pause. The CPU column is the link's own
-//     time (thread CPU time: waits for the device cost nothing); Time is the
-//     wall time including the device's latency.
+//   BM_IdentifyToOnline/<ms>: from the identification reply reaching the
+//     connection manager to the model being online: the whole read-all
+//     (16 requests).
+//   BM_WriteSetting/<ms>: writing one setting as the current one with the
+//     outputs muted around it, as a loaded ".dsps" goes to the device
+//     (20 packets), from the batch being queued to its last reply.
+//   BM_SendEverything/<ms>: the current setting and the six stored groups
+//     (68 packets), likewise.
+//   BM_PollExchange/<ms>: one status poll as two normal cycles (one queues
+//     the poll, one writes it and reads the reply), run on the benchmark's
+//     thread without the pause. The CPU column is the link's own time
+//     (thread CPU time: waits for the device cost nothing); Time is the wall
+//     time including the device's latency.
+//
+// Each of the first three reports its floor beside it: what the device and
+// the pacing the link must keep cost, with nothing of ours added. Every
+// normal cycle ends with a 10 ms pause under the model lock, a cycle that
+// finds the queue empty only queues the status poll, and a packet costs one
+// cycle and one reply latency:
+//
+//   read-all:  16 x latency + 17 x pause   (the pause after the
+//              identification and after the last reply both hold the lock
+//              the user-interface side needs to queue the reads and to load
+//              the model)
+//   transfers: (ahead + n) x latency + (ahead + n - 1) x pause, where ahead
+//              is the status poll already queued when the batch arrives
+//              (0 or 1) and the batch ends with its last reply.
+//
+// Counters: floor_ms and over_floor (time / floor, averaged over the
+// iterations), ahead (packets queued before the batch, on average) and
+// lock_wait_ms (how long queueing the batch waited for the cycle in progress
+// to end: what a click adds before the transfer starts).
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "base/globals.h"
@@ -25,6 +52,7 @@
 #include "link/vhid_backend.h"
 #include "model/ktv_data.h"
 #include "model/startup_contents.h"
+#include "protocol/bulk_ops.h"
 #include "protocol/ktv_command.h"
 #include "sim/sim_server.h"
 
@@ -32,11 +60,24 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kReadAllPackets = 16;
+constexpr int kWriteSettingPackets = 20;
+constexpr int kSendEverythingPackets = 68;
+constexpr auto kTransferLimit = std::chrono::seconds(30);
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+double PauseSeconds(const LinkTimings& timings) {
+    return Seconds(timings.normalCyclePause);
+}
+
 // A virtual processor on a private bus (and claim directory), and the
 // message sink the link posts to; all removed afterwards.
 class BenchDevice {
 public:
-    explicit BenchDevice(double latencyMs) {
+    explicit BenchDevice(double latencyMs) : m_fLatencyMs(latencyMs) {
         char pattern[] = "/tmp/tqrbench-XXXXXX";
         m_strDir = ::mkdtemp(pattern);
         ::setenv("TQR905_VHID_DIR", m_strDir.c_str(), 1);
@@ -58,11 +99,13 @@ public:
         std::filesystem::remove_all(m_strDir, ec);
     }
     bool Started() const { return m_bStarted; }
+    double LatencySeconds() const { return m_fLatencyMs / 1000.0; }
     const HidBackendRegistry& Registry() const { return m_registry; }
     CVirtualProcessor& Processor() { return m_processor; }
     CMessageQueue& Queue() { return m_queue; }
 
 private:
+    double m_fLatencyMs;
     std::string m_strDir;
     HidBackendRegistry m_registry;
     CVirtualProcessor m_processor;
@@ -71,44 +114,184 @@ private:
     CMessageQueue m_queue;
 };
 
+// A model and a connection manager on the device, as a front end has them.
+class BenchSession {
+public:
+    explicit BenchSession(BenchDevice& device)
+        : m_device(device),
+          m_modelLink(m_model),
+          m_manager(device.Registry(), m_command, &m_modelLink) {}
+    ~BenchSession() { m_manager.Shutdown(); }
+
+    CKTVCommand& Command() { return m_command; }
+    CConnectionManager& Manager() { return m_manager; }
+    const LinkTimings& Timings() const { return m_manager.Timings(); }
+
+    // Hands every message to the manager, `observe` seeing it first, until
+    // `done` holds; false when the limit passed.
+    bool RunUntil(const std::function<void(const UiMessage&)>& observe,
+                  const std::function<bool()>& done) {
+        const auto handle = [&](const UiMessage& m) {
+            observe(m);
+            m_manager.HandleMessage(m.msg, m.wParam, m.lParam);
+        };
+        return m_device.Queue().RunUntil(handle, done, Clock::now() + kTransferLimit);
+    }
+
+    bool IsOnline() const { return m_manager.State() == ConnectionState::Online; }
+
+    bool Connect() {
+        m_manager.OnConnectButton();
+        return RunUntil([](const UiMessage&) {}, [this] { return IsOnline(); });
+    }
+
+private:
+    BenchDevice& m_device;
+    CKTV_Data m_model;
+    CModelLink m_modelLink;
+    CKTVCommand m_command;
+    CConnectionManager m_manager;
+};
+
+// Sums of an iteration's figures, turned into counters at the end.
+struct FloorTally {
+    double floor = 0;
+    double ratio = 0;
+    double ahead = 0;
+    double lockWait = 0;
+    int runs = 0;
+
+    void Add(double seconds, double floorSeconds, int packetsAhead, double lockWaitSeconds) {
+        floor += floorSeconds;
+        ratio += seconds / floorSeconds;
+        ahead += packetsAhead;
+        lockWait += lockWaitSeconds;
+        ++runs;
+    }
+    void Report(benchmark::State& state, bool withBatch) const {
+        if (runs == 0) return;
+        state.counters["floor_ms"] = floor / runs * 1000.0;
+        state.counters["over_floor"] = ratio / runs;
+        if (!withBatch) return;
+        state.counters["ahead"] = ahead / runs;
+        state.counters["lock_wait_ms"] = lockWait / runs * 1000.0;
+    }
+};
+
 void BM_IdentifyToOnline(benchmark::State& state) {
     BenchDevice device(static_cast<double>(state.range(0)));
     if (!device.Started()) {
         state.SkipWithError("unable to start the virtual processor");
         return;
     }
-    CKTV_Data model;
-    CModelLink modelLink(model);
-    CKTVCommand command;
-    CConnectionManager manager(device.Registry(), command, &modelLink);
-
+    BenchSession session(device);
+    const double pause = PauseSeconds(session.Timings());
+    const double floor = kReadAllPackets * device.LatencySeconds() + (kReadAllPackets + 1) * pause;
+    FloorTally tally;
     for (auto _ : state) {
         Clock::time_point identified{};
-        const auto handle = [&](const UiMessage& m) {
-            if (m.msg == UM_DEVICE_ID) identified = Clock::now();
-            manager.HandleMessage(m.msg, m.wParam, m.lParam);
-        };
-        manager.OnConnectButton();
-        const bool online = device.Queue().RunUntil(
-            handle, [&] { return manager.State() == ConnectionState::Online; },
-            Clock::now() + std::chrono::seconds(30));
-        const Clock::time_point done = Clock::now();
+        session.Manager().OnConnectButton();
+        const bool online = session.RunUntil(
+            [&](const UiMessage& m) {
+                if (m.msg == UM_DEVICE_ID) identified = Clock::now();
+            },
+            [&] { return session.IsOnline(); });
+        const double seconds = Seconds(Clock::now() - identified);
         if (!online) {
             state.SkipWithError("the read-all did not finish");
             break;
         }
-        state.SetIterationTime(std::chrono::duration<double>(done - identified).count());
-        manager.Disconnect();
+        state.SetIterationTime(seconds);
+        tally.Add(seconds, floor, 0, 0);
+        session.Manager().Disconnect();
         device.Queue().Clear();
     }
-    manager.Shutdown();
+    tally.Report(state, false);
 }
 BENCHMARK(BM_IdentifyToOnline)
+    ->ArgName("latency_ms")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+// Queues a batch of `packets` packets with `queue` while the link polls,
+// and times it to the end of the transfer.
+void RunBatch(benchmark::State& state, int packets,
+              const std::function<bool(CKTVCommand&, bool connected)>& queue) {
+    BenchDevice device(static_cast<double>(state.range(0)));
+    if (!device.Started()) {
+        state.SkipWithError("unable to start the virtual processor");
+        return;
+    }
+    BenchSession session(device);
+    if (!session.Connect()) {
+        state.SkipWithError("the device did not come online");
+        return;
+    }
+    const double latency = device.LatencySeconds();
+    const double pause = PauseSeconds(session.Timings());
+    FloorTally tally;
+    for (auto _ : state) {
+        bool done = false;
+        const Clock::time_point asked = Clock::now();
+        Clock::time_point queued{};
+        int ahead = 0;
+        {
+            std::lock_guard lock(g_csModel);
+            queued = Clock::now();
+            ahead = session.Command().GetCount();
+            if (!queue(session.Command(), session.Manager().IsConnected())) {
+                state.SkipWithError("nothing was queued");
+                break;
+            }
+        }
+        Clock::time_point finished{};
+        const bool ended = session.RunUntil(
+            [&](const UiMessage& m) {
+                if (m.msg == UM_TRANSFER_DONE && !done) {
+                    finished = Clock::now();
+                    done = true;
+                }
+            },
+            [&] { return done; });
+        if (!ended || !session.IsOnline()) {
+            state.SkipWithError("the transfer did not finish");
+            break;
+        }
+        const double seconds = Seconds(finished - queued);
+        state.SetIterationTime(seconds);
+        const int cycles = ahead + packets;
+        tally.Add(seconds, cycles * latency + (cycles - 1) * pause, ahead, Seconds(queued - asked));
+    }
+    tally.Report(state, true);
+}
+
+void BM_WriteSetting(benchmark::State& state) {
+    RunBatch(state, kWriteSettingPackets, [](CKTVCommand& cmd, bool connected) {
+        return QueueWriteGroup(cmd, 0, connected, nullptr);
+    });
+}
+BENCHMARK(BM_WriteSetting)
+    ->ArgName("latency_ms")
     ->Arg(0)
     ->Arg(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
+
+void BM_SendEverything(benchmark::State& state) {
+    RunBatch(state, kSendEverythingPackets,
+             [](CKTVCommand& cmd, bool connected) { return QueueSendEverything(cmd, connected); });
+}
+BENCHMARK(BM_SendEverything)
+    ->ArgName("latency_ms")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 void BM_PollExchange(benchmark::State& state) {
     BenchDevice device(static_cast<double>(state.range(0)));
@@ -129,7 +312,7 @@ void BM_PollExchange(benchmark::State& state) {
     state.counters["polls"] = device.Processor().GetCounts().statusPolls;
     link.Close();
 }
-BENCHMARK(BM_PollExchange)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollExchange)->ArgName("latency_ms")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
