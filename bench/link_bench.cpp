@@ -178,6 +178,11 @@ struct FloorTally {
     }
 };
 
+// At 0 and 1 ms of reply latency, timed from the link's own stamps.
+void AtBothLatencies(benchmark::internal::Benchmark* b) {
+    b->ArgName("latency_ms")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
 void BM_IdentifyToOnline(benchmark::State& state) {
     BenchDevice device(static_cast<double>(state.range(0)));
     if (!device.Started()) {
@@ -208,13 +213,7 @@ void BM_IdentifyToOnline(benchmark::State& state) {
     }
     tally.Report(state, false);
 }
-BENCHMARK(BM_IdentifyToOnline)
-    ->ArgName("latency_ms")
-    ->Arg(0)
-    ->Arg(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
+BENCHMARK(BM_IdentifyToOnline)->Apply(AtBothLatencies)->Iterations(5);
 
 // Queues a batch of `packets` packets with `queue` while the link polls,
 // and times it to the end of the transfer.
@@ -273,25 +272,13 @@ void BM_WriteSetting(benchmark::State& state) {
         return QueueWriteGroup(cmd, 0, connected, nullptr);
     });
 }
-BENCHMARK(BM_WriteSetting)
-    ->ArgName("latency_ms")
-    ->Arg(0)
-    ->Arg(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(10);
+BENCHMARK(BM_WriteSetting)->Apply(AtBothLatencies)->Iterations(10);
 
 void BM_SendEverything(benchmark::State& state) {
     RunBatch(state, kSendEverythingPackets,
              [](CKTVCommand& cmd, bool connected) { return QueueSendEverything(cmd, connected); });
 }
-BENCHMARK(BM_SendEverything)
-    ->ArgName("latency_ms")
-    ->Arg(0)
-    ->Arg(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
+BENCHMARK(BM_SendEverything)->Apply(AtBothLatencies)->Iterations(5);
 
 void BM_PollExchange(benchmark::State& state) {
     BenchDevice device(static_cast<double>(state.range(0)));
