@@ -135,16 +135,11 @@ void WriteSeeds(const SeedSink& sink) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    WriteSeedsIfAsked(WriteSeeds);
-    return 0;
-}
+TQR_FUZZ_SEEDS(WriteSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FuzzSink sink;
-    g_pMessageSink = &sink;
+    FuzzSink& sink = FreshSink();
     g_bUpgradeFinished = false;
-    sink.Take();
 
     ByteReader in({data, size});
     const std::string name = kNames[in.Pick(static_cast<int>(std::size(kNames)))];

@@ -93,6 +93,13 @@ int FuzzSink::Count(unsigned msg) {
     return n;
 }
 
+FuzzSink& FreshSink() {
+    static FuzzSink sink;
+    g_pMessageSink = &sink;
+    sink.Take();
+    return sink;
+}
+
 // ---- ModelGlobals ----
 
 ModelGlobals ModelGlobals::Take() {

@@ -65,6 +65,13 @@ private:
 using SeedSink = std::function<void(const std::vector<uint8_t>&)>;
 void WriteSeedsIfAsked(const std::function<void(const SeedSink&)>& write);
 
+// The fuzzer's start-up hook of a target: writes its seeds when asked.
+#define TQR_FUZZ_SEEDS(write)                            \
+    extern "C" int LLVMFuzzerInitialize(int*, char***) { \
+        WriteSeedsIfAsked(write);                        \
+        return 0;                                        \
+    }
+
 // Posted messages, in order.
 struct FuzzMessage {
     unsigned msg;
@@ -81,6 +88,9 @@ private:
     std::mutex m_mutex;
     std::vector<FuzzMessage> m_messages;
 };
+
+// A sink installed as the process's message sink, emptied for the next input.
+FuzzSink& FreshSink();
 
 // Every image, block and value of the model's globals.
 struct ModelGlobals {

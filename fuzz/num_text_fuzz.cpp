@@ -182,10 +182,7 @@ void WriteSeeds(const SeedSink& sink) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    WriteSeedsIfAsked(WriteSeeds);
-    return 0;
-}
+TQR_FUZZ_SEEDS(WriteSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ByteReader in({data, size});

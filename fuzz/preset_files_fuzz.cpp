@@ -185,14 +185,10 @@ void WriteSeeds(const SeedSink& sink) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    WriteSeedsIfAsked(WriteSeeds);
-    return 0;
-}
+TQR_FUZZ_SEEDS(WriteSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FuzzSink sink;
-    g_pMessageSink = &sink;
+    FreshSink();
     World& world = TheWorld();
     CKTV_Data& model = *world.model;
     world.Reset();
@@ -219,6 +215,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckSaveLoadFixpoint(model, rule);
         world.Reset();
     }
-    sink.Take();
     return 0;
 }

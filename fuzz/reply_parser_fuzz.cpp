@@ -288,14 +288,10 @@ void WriteSeeds(const SeedSink& sink) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    WriteSeedsIfAsked(WriteSeeds);
-    return 0;
-}
+TQR_FUZZ_SEEDS(WriteSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FuzzSink sink;
-    g_pMessageSink = &sink;
+    FreshSink();
     const Baseline& start = StartState();
     start.globals.Restore();
     g_bOnline = true;
@@ -342,6 +338,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckTerminators(start.globals);
     }
     CheckParserRecovers(command);
-    sink.Take();
     return 0;
 }

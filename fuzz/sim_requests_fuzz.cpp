@@ -15,9 +15,13 @@
 // - a request on a fresh link gets exactly one reply, echoing its fields;
 // - the host's reply parser completes every acknowledgement, resend request
 //   and empty data reply the device sends;
-// - a refused state file changes nothing; a saved state loads back the same.
+// - a refused state file changes nothing; a well-formed one with any memory
+//   loads and saves back byte for byte; a saved state loads back the same.
 
 #include <array>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -40,6 +44,7 @@ enum Op {
     kControls,
     kResetLink,
     kLoadFuzzedState,
+    kLoadBuiltState,
     kSaveAndLoad,
     kOpCount
 };
@@ -213,6 +218,40 @@ void LoadFuzzedState(CVirtualProcessor& device, ByteReader& in) {
     }
 }
 
+// A well-formed state file around any memory contents: magic, version,
+// payload size, the payload (the memory fields and the identification), and
+// the FNV-1a of the payload.
+std::vector<BYTE> BuildStateFile(const std::vector<BYTE>& seed) {
+    size_t payloadSize = kIdentificationBytes;
+    sim::DeviceMemory probe;
+    sim::ForEachField(probe, [&](std::span<BYTE> field) { payloadSize += field.size(); });
+    std::vector<BYTE> file = {'T', 'Q', 'R', '9', '0', '5', 'V', 'P', 1, 0, 0, 0};
+    for (int i = 0; i < 4; ++i)
+        file.push_back(static_cast<BYTE>(payloadSize >> (8 * i)));
+    std::uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < payloadSize; ++i) {
+        const BYTE b = seed.empty() ? 0 : seed[i % seed.size()];
+        file.push_back(b);
+        hash = (hash ^ b) * 16777619u;
+    }
+    for (int i = 0; i < 4; ++i)
+        file.push_back(static_cast<BYTE>(hash >> (8 * i)));
+    return file;
+}
+
+// Any memory contents in a well-formed file load, and save back to the same file.
+void LoadBuiltState(CVirtualProcessor& device, ByteReader& in) {
+    const std::vector<BYTE> file = BuildStateFile(in.Bytes(in.Word() % 512));
+    std::string error;
+    FUZZ_CHECK(device.LoadState(WriteScratchFile("built-state", file), &error),
+               "a well-formed state file was refused: " + error);
+    const std::string saved = ScratchDir() + "/resaved-state";
+    FUZZ_CHECK(device.SaveState(saved, &error), "saving the state failed: " + error);
+    std::ifstream back(saved, std::ios::binary);
+    const std::vector<BYTE> bytes((std::istreambuf_iterator<char>(back)), {});
+    FUZZ_CHECK(bytes == file, "a loaded state saved back different");
+}
+
 void SaveAndLoad(CVirtualProcessor& device) {
     const std::string path = ScratchDir() + "/saved-state";
     std::string error;
@@ -224,8 +263,8 @@ void SaveAndLoad(CVirtualProcessor& device) {
         "a saved state loaded back different");
 }
 
-// A save and reload checks the whole memory; once per input is enough, and
-// more would spend the run hashing state files.
+// Saving and loading whole states checks all the memory; once per input is
+// enough, and more would spend the run hashing state files.
 void RunOp(CVirtualProcessor& device, ByteReader& in, bool& saved) {
     switch (in.Pick(kOpCount)) {
         case kRawReport: {
@@ -259,6 +298,10 @@ void RunOp(CVirtualProcessor& device, ByteReader& in, bool& saved) {
             break;
         case kLoadFuzzedState:
             LoadFuzzedState(device, in);
+            break;
+        case kLoadBuiltState:
+            if (!saved) LoadBuiltState(device, in);
+            saved = true;
             break;
         default:
             if (!saved) SaveAndLoad(device);
@@ -316,24 +359,29 @@ void WriteSeeds(const SeedSink& sink) {
     SeedFrame(update, kWrite, 0, kSystem, 10, 0, 7, std::vector<BYTE>(48, 0xFF));
     SeedFrame(update, kWrite, 0, kSystem, 11, 0, 1, {0x12});
     sink(update.Data());
+    // Any memory from a state file, then reads of what it holds.
+    ByteWriter odd;
+    odd.Byte(kLoadBuiltState)
+        .Word(16)
+        .Bytes(std::vector<BYTE>{0xFF, 0x00, 0x7F, 0x80, 0x05, 0xAB, 0x13, 0x86, 0xFE, 0x01, 0x40,
+                                 0x90, 0x2C, 0x00, 0xC8, 0x66});
+    SeedFrame(odd, kRead, 0, kSystem, 0, 0, 4, std::vector<BYTE>(8, 0));
+    SeedFrame(odd, kRead, 3, kOutput, 2, 0xAB, 4, std::vector<BYTE>(8, 0));
+    SeedFrame(odd, kRead, 2, kOutput, 0, 0, 4, std::vector<BYTE>(8, 0));
+    sink(odd.Data());
     sink(ByteWriter().Byte(kSaveAndLoad).Byte(kControls).Byte(2).Byte(5).Text("TQR-9").Data());
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    WriteSeedsIfAsked(WriteSeeds);
-    return 0;
-}
+TQR_FUZZ_SEEDS(WriteSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FuzzSink sink;
-    g_pMessageSink = &sink;
+    FreshSink();
     ByteReader in({data, size});
     CVirtualProcessor device;
     bool saved = false;
     while (!in.Empty())
         RunOp(device, in, saved);
-    sink.Take();
     return 0;
 }

@@ -190,14 +190,10 @@ void WriteSeeds(const SeedSink& sink) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    WriteSeedsIfAsked(WriteSeeds);
-    return 0;
-}
+TQR_FUZZ_SEEDS(WriteSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FuzzSink sink;
-    g_pMessageSink = &sink;
+    FuzzSink& sink = FreshSink();
     ByteReader in({data, size});
     const int n = 1 + in.Pick(kMostWidth);
     g_bChinese = in.Bool();
@@ -208,6 +204,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckStrictCopy(text, n, sink);
     CheckCutCopy(text, n);
     CheckFieldReads(rest, n);
-    sink.Take();
     return 0;
 }
