@@ -93,7 +93,7 @@ std::string ClaimFileName(const std::string& path) {
         }
     }
     // "." and ".." would name directories.
-    if (name.empty() || name.front() == '.') name.insert(0, "%");
+    if (name.empty() || name.front() == '.') name = "%" + name;
     if (name.size() > kMaxPlainName) {
         char hash[20];
         std::snprintf(hash, sizeof hash, "#%016llx", static_cast<unsigned long long>(Fnv1a(path)));
