@@ -10,10 +10,14 @@
 //   encoding what it decoded gives back the same bytes;
 // - a loader that refuses a file leaves every image, block and record as it
 //   was; a loader accepts what the decoder accepts, of its own kind only;
+// - after a load, memory holds what the file carries, and nothing else
+//   changed;
 // - after a load, saving and loading the result again changes nothing: no
 //   setting drifts or is lost from one save to the next.
 
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -151,6 +155,27 @@ void CheckDecoder(const std::vector<BYTE>& file, const PresetParseResult& parsed
                "encoding the decoded contents changed the file");
 }
 
+// What the file carries beside the current settings is in memory as the
+// file has it; what it does not carry is as it was.
+void CheckFileInMemory(const PresetContents& file, const Memory& before, const Memory& after) {
+    Memory expected = before;
+    expected.globals.current = after.globals.current;  // the records' rules apply to it
+    expected.records = after.records;
+    if (file.kind == PresetKind::AllData) {
+        ModelGlobals& g = expected.globals;
+        auto area = file.systemArea.begin();
+        for (std::span<BYTE> block : {std::span<BYTE>(g.sys), std::span<BYTE>(g.roles),
+                                      std::span<BYTE>(g.kept), std::span<BYTE>(g.levels)}) {
+            std::copy_n(area, block.size(), block.begin());
+            area += static_cast<std::ptrdiff_t>(block.size());
+        }
+        g.groups = file.groups;
+        g.positions = file.listenPositions;
+    }
+    FUZZ_CHECK(after == expected,
+               "a loaded file is not what memory holds:" + Difference(expected, after));
+}
+
 // Saving what was loaded and loading it again gives the same memory.
 void CheckSaveLoadFixpoint(CKTV_Data& model, const KindRule& rule) {
     const std::string path = ScratchDir() + "/saved";
@@ -212,6 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                             " file changed memory:" + Difference(before, after));
             continue;
         }
+        CheckFileInMemory(*parsed.contents, before, Memory::Take(model));
         CheckSaveLoadFixpoint(model, rule);
         world.Reset();
     }

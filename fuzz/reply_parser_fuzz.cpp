@@ -1,10 +1,13 @@
 // The reply parser under arbitrary input reports, with a packet of any kind
 // (or none) at the head of the command queue.
 //
-// Input: the number of queued packets (0..3), for each its kind and four
-// parameter bytes, how many of the head's reports were written and the tries
-// it carries, then the bytes 1..64 of one input report after another (a short
-// last piece is padded with zeros, as a report is).
+// Input: the number of queued packets (0..3), for each its kind, four
+// parameter bytes and the tries it carries, how many of the head's reports
+// were written, the source shown, then pieces: either the bytes 1..64 of one
+// input report (a short last piece is padded with zeros, as a report is), or
+// a reply frame built from fuzzed fields with a good check byte (or, now and
+// then, a bad one), sent in reports as the device sends it, so that every
+// kind of reply reaches the code that stores it.
 //
 // Promises checked:
 // - parsing never adds a packet, and removes at most the head, and only
@@ -234,6 +237,74 @@ void CheckParserRecovers(CKTVCommand& command) {
                "the parser did not take a good reply after reports of nothing");
 }
 
+// ---- Reports ----
+
+enum Piece { kRawReport = 0, kBuiltReply = 1, kPieceCount = 2 };
+
+constexpr BYTE kReplyCommands[] = {REPLY_ACK, REPLY_RESEND, REPLY_DATA};
+constexpr BYTE kStoreFlags[] = {kItemStoredGroup, 0};
+// Lengths of the blocks and items a reply carries, and their neighbours.
+constexpr int kReplyLengths[] = {0,  1,  7,  8,  9,   11,  12,  13,  15,  16,  17,
+                                 18, 95, 96, 97, 111, 112, 113, 296, 297, 298, 299};
+
+template <size_t N>
+BYTE PickOrRaw(ByteReader& in, const BYTE (&choices)[N]) {
+    const BYTE b = in.Byte();
+    return b < 0xF0 ? choices[b % N] : b;
+}
+
+// A reply frame from fuzzed header fields and data, as the device sends it:
+// after the three preamble bytes or, now and then, after the other start byte.
+std::vector<BYTE> BuildReply(ByteReader& in) {
+    sim::ReplyHeader header;
+    header.command = PickOrRaw(in, kReplyCommands);
+    header.group = static_cast<BYTE>(GroupOf(in.Byte()));
+    header.type = static_cast<BYTE>(TypeOf(in.Byte()));
+    const BYTE index = in.Byte();
+    header.index =
+        static_cast<BYTE>(header.type == BT_SYSTEM ? SystemCodeOf(index) : IndexOf(index));
+    header.storeFlag = PickOrRaw(in, kStoreFlags);
+    const BYTE lengthChoice = in.Byte();
+    const size_t length = lengthChoice < 0xF0
+                              ? kReplyLengths[lengthChoice % std::size(kReplyLengths)]
+                              : in.Word() % 400;
+    std::vector<BYTE> data = in.Bytes(length);
+    data.resize(length, 0);
+    const BYTE variant = in.Byte();
+    std::vector<BYTE> wire = sim::BuildReplyWire(header, data);
+    if (variant % 16 == 1) wire[sim::ReplyCheckIndex(wire)] ^= 0x5A;
+    if (variant % 16 == 2) {
+        wire.erase(wire.begin(), wire.begin() + kPreambleLength);
+        wire[kReplyStart] = kReplyAltStart;
+    }
+    return wire;
+}
+
+// Feeds input reports to the parser, checking every promise after each.
+struct ReplyFeed {
+    CKTVCommand& command;
+    const std::vector<std::vector<BYTE>>& queued;
+    const ModelGlobals& start;
+    size_t popped = 0;
+
+    void Feed(const BYTE* report) {
+        const int before = command.GetCount();
+        const ModelGlobals memoryBefore = ModelGlobals::Take();
+        const bool complete = command.ParseBytes(report, kReportPayload);
+        CheckWrittenArea(memoryBefore, ModelGlobals::Take(), complete);
+        const int after = command.GetCount();
+        FUZZ_CHECK(after <= before, "parsing a reply added a packet");
+        FUZZ_CHECK(after >= before - 1, "one reply removed more than the head");
+        FUZZ_CHECK(complete || after == before, "a packet left without a complete reply");
+        popped += static_cast<size_t>(before - after);
+        if (popped < queued.size()) {
+            FUZZ_CHECK(HeadFrame(command) == queued[popped],
+                       "a queued packet changed: " + HexOf(HeadFrame(command)));
+        }
+        CheckTerminators(start);
+    }
+};
+
 // ---- Seeds: the virtual processor's own replies to packets of every kind ----
 
 std::vector<BYTE> DeviceReplyBytes(CVirtualProcessor& device, const std::vector<BYTE>& frame) {
@@ -246,6 +317,47 @@ std::vector<BYTE> DeviceReplyBytes(CVirtualProcessor& device, const std::vector<
         }
     }
     return replies;
+}
+
+// Choice bytes of BuildReply that name a value of its tables.
+template <typename T, size_t N>
+int ChoiceOf(const T (&table)[N], T value) {
+    return static_cast<int>(std::find(table, table + N, value) - table);
+}
+
+// Replies of every kind built from fields, behind a queued status poll.
+void WriteBuiltReplySeeds(const SeedSink& sink) {
+    struct BuiltSeed {
+        BYTE command, group, type, index, store;
+        int length;
+    };
+    const BuiltSeed seeds[] = {
+        {REPLY_ACK, 0, BT_OUTPUT, 0, 0, 0},
+        {REPLY_RESEND, 0, BT_OUTPUT, 0, 0, 0},
+        {REPLY_DATA, 0, BT_SYSTEM, SYS_STATUS, 0, kStatusDataSize},
+        {REPLY_DATA, 2, BT_SYSTEM, SYS_GROUP_NAME, kItemStoredGroup, kImageNameSize},
+        {REPLY_DATA, 0, BT_SYSTEM, SYS_IDENTIFY, 0, kIdentificationBytes + 1},
+        {REPLY_DATA, 0, BT_SYSTEM, SYS_LIMITER, 0, kItemSize},
+        {REPLY_DATA, 0, BT_SYSTEM, SYS_SETTINGS, 0, kSysSettingsSize},
+        {REPLY_DATA, 3, BT_OUTPUT, 5, kItemStoredGroup, kOutSlotSize},
+        {REPLY_DATA, 0, BT_MUSIC, 2, 0, kInputBlockSize},
+        {REPLY_DATA, 25, BT_EFFECT, 0, kItemStoredGroup, kEffectBlockSize},
+        {REPLY_DATA, 0, BT_MIC, 0, 0, 0},
+    };
+    for (const BuiltSeed& b : seeds) {
+        ByteWriter seed;
+        seed.Byte(1).Byte(0).Byte(0).Byte(0).Byte(0).Byte(0).Byte(0);  // a status poll
+        seed.Byte(0xFF).Byte(0);
+        seed.Byte(kBuiltReply).Byte(ChoiceOf(kReplyCommands, b.command)).Byte(b.group);
+        seed.Byte(ChoiceOf(kTypes, b.type));
+        seed.Byte(b.type == BT_SYSTEM ? ChoiceOf(kSystemCodes, b.index) : b.index);
+        seed.Byte(ChoiceOf(kStoreFlags, b.store));
+        seed.Byte(ChoiceOf(kReplyLengths, b.length));
+        for (int i = 0; i < b.length; ++i)
+            seed.Byte('A' + i % 26);
+        seed.Byte(0);  // good check byte, preamble start
+        sink(seed.Data());
+    }
 }
 
 void WriteSeeds(const SeedSink& sink) {
@@ -281,9 +393,14 @@ void WriteSeeds(const SeedSink& sink) {
         seed.Byte(1).Byte(spec.kind).Byte(spec.params.a).Byte(spec.params.b);
         seed.Byte(spec.params.c).Byte(spec.params.d).Byte(0);  // tries
         seed.Byte(0xFF).Byte(0);  // every report written, shown source 0
-        seed.Bytes(DeviceReplyBytes(device, *frame));
+        const std::vector<BYTE> replies = DeviceReplyBytes(device, *frame);
+        for (size_t at = 0; at < replies.size(); at += kReportPayload) {
+            const size_t n = std::min<size_t>(kReportPayload, replies.size() - at);
+            seed.Byte(kRawReport).Bytes(std::span(replies).subspan(at, n));
+        }
         sink(seed.Data());
     }
+    WriteBuiltReplySeeds(sink);
 }
 
 }  // namespace
@@ -316,26 +433,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteHeadReports(command, in.Byte());
     command.SetShownSource(in.Pick(4));
 
-    size_t popped = 0;
+    ReplyFeed feed{command, queued, start.globals};
     while (!in.Empty()) {
-        std::array<BYTE, kReportPayload> report{};
-        const std::vector<uint8_t> piece = in.Bytes(kReportPayload);
-        std::copy(piece.begin(), piece.end(), report.begin());
-
-        const int before = command.GetCount();
-        const ModelGlobals memoryBefore = ModelGlobals::Take();
-        const bool complete = command.ParseBytes(report.data(), kReportPayload);
-        CheckWrittenArea(memoryBefore, ModelGlobals::Take(), complete);
-        const int after = command.GetCount();
-        FUZZ_CHECK(after <= before, "parsing a reply added a packet");
-        FUZZ_CHECK(after >= before - 1, "one reply removed more than the head");
-        FUZZ_CHECK(complete || after == before, "a packet left without a complete reply");
-        popped += static_cast<size_t>(before - after);
-        if (popped < queued.size()) {
-            FUZZ_CHECK(HeadFrame(command) == queued[popped],
-                       "a queued packet changed: " + HexOf(HeadFrame(command)));
+        if (in.Pick(kPieceCount) == kRawReport) {
+            std::array<BYTE, kReportPayload> report{};
+            const std::vector<uint8_t> piece = in.Bytes(kReportPayload);
+            std::copy(piece.begin(), piece.end(), report.begin());
+            feed.Feed(report.data());
+        } else {
+            for (const sim::Report& report : sim::CutIntoReports(BuildReply(in))) {
+                feed.Feed(report.data() + 1);
+            }
         }
-        CheckTerminators(start.globals);
     }
     CheckParserRecovers(command);
     return 0;
