@@ -11,9 +11,16 @@
 
 #include "base/globals.h"
 
+namespace {
+// The scratch directory once made; an abort skips the destructor that removes it.
+std::string g_strScratchMade;
+}  // namespace
+
 void FuzzFail(const char* file, int line, const std::string& what) {
     std::fprintf(stderr, "\n*** broken promise at %s:%d: %s\n", file, line, what.c_str());
     std::fflush(stderr);
+    std::error_code ignored;
+    if (!g_strScratchMade.empty()) std::filesystem::remove_all(g_strScratchMade, ignored);
     std::abort();
 }
 
@@ -155,6 +162,7 @@ struct ScratchFolder {
         std::string pattern = (base / "tqr-fuzz-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) FuzzFail(__FILE__, __LINE__, "mkdtemp failed");
         path = pattern;
+        g_strScratchMade = path;
     }
     ~ScratchFolder() {
         std::error_code ignored;
