@@ -20,8 +20,10 @@ constexpr Entry kTexts[] = {
     {TextId::HexFileError, "Hex文件错误!", "Hex File error!"},
     {TextId::UpgradeFileTypeError, "升级文件类型错误！", "升级文件类型错误！"},
     {TextId::ControllerWarning,
-     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！",
-     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！"},
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    "
+     "并且升级过程中请勿触碰任何设备防止断电！！！",
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    "
+     "并且升级过程中请勿触碰任何设备防止断电！！！"},
     {TextId::DontCloseUpdate, "更新中 请勿关闭!", "Don't close up the update!"},
     {TextId::FactoryResetConfirm,
      "恢复出厂设置后，您的数据会全部丢失，这个过程是不可恢复的！ "
@@ -80,6 +82,24 @@ constexpr Entry kTexts[] = {
     {TextId::MenuAbout, "关于", "About"},
     {TextId::UpgradeFileTooLarge, "升级文件过大，不是处理器或手控器固件！",
      "The file is too large for a processor or hand-controller firmware image!"},
+    // Car diagram, channel links, mixer panel, variant dialog
+    {TextId::DelayUnitMs, "毫秒", "ms"},
+    {TextId::DelayUnitCm, "厘米", "cm"},
+    {TextId::DelayUnitInch, "英寸", "in"},
+    {TextId::LinkDialogTitle, "声场联调", "Grouping of Front channel"},
+    {TextId::LinkSideLeft, "以左侧为准", "Left side"},
+    {TextId::LinkSideRight, "以右侧为准", "Right side"},
+    {TextId::NoLinkPairs, "无通道可以联调", "无通道可以联调"},
+    {TextId::Link56, "Link56", "Link56"},
+    {TextId::ButtonOk, "确定", "OK"},
+    {TextId::ButtonCancel, "取消", "Cancel"},
+    {TextId::MixerTitle, "混音", "Mixer"},
+    {TextId::MixerMoreInputs, "更多输入", "More inputs"},
+    {TextId::MixerInputFormat, "输入%d", "IN%d"},
+    {TextId::MixerOutputFormat, "CH%d", "CH%d"},
+    {TextId::VariantDialogTitle, "机型选择", "Select Modal"},
+    {TextId::VariantName0, "机型 A", "Model A"},
+    {TextId::VariantName1, "机型 B", "Model B"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),
@@ -100,4 +120,6 @@ const char* TextIn(TextId id, bool chinese) {
     return chinese ? kTexts[i].chinese : kTexts[i].english;
 }
 
-const char* Text(TextId id) { return TextIn(id, g_bChinese.load()); }
+const char* Text(TextId id) {
+    return TextIn(id, g_bChinese.load());
+}
