@@ -1,7 +1,10 @@
 #pragma once
-// The edit fixture with a virtual processor that starts with the host's
-// settings, the test playing the link worker in-process, and the host
-// interface the workspace presenters work on.
+// A virtual processor that starts with the host's settings, and the link
+// worker played in-process: the pump's packet when the queue is empty,
+// written in reports, the device's replies fed back to the parser. Online.
+// Also the workspace host the presenters work on.
+
+#include <gtest/gtest.h>
 
 #include <mutex>
 #include <vector>
@@ -12,10 +15,7 @@
 #include "workspace/edit_fixture.h"
 #include "workspace/workspace_host.h"
 
-// The virtual processor starts with the host's settings; the test plays the
-// link worker in-process: the pump's packet when the queue is empty, written
-// in reports, the device's reply fed back to the parser.
-class DeviceEditTest : public EditTest, public IWorkspaceHost {
+class DeviceTest : public EditTest, public IWorkspaceHost {
 protected:
     void SetUp() override {
         EditTest::SetUp();
@@ -25,6 +25,11 @@ protected:
         device.SetMemory(memory);
         g_bOnline = true;
     }
+
+    // IWorkspaceHost
+    CKTV_Data& Model() override { return *model; }
+    CKTVCommand& Command() override { return cmd; }
+    bool IsConnected() const override { return g_bOnline; }
 
     // At most `limit` exchanges; returns how many there were.
     int RunLinkUntilIdle(int limit = 2000) {
@@ -54,10 +59,5 @@ protected:
         return std::vector<BYTE>(Slot(c), Slot(c) + kOutBlockSize);
     }
 
-    CKTV_Data& Model() override { return *model; }
-    CKTVCommand& Command() override { return cmd; }
-    bool IsConnected() const override { return connected; }
-
     CVirtualProcessor device;
-    bool connected = true;
 };

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "workspace/device_fixture.h"
 
 namespace {
+
+using DeviceEditTest = DeviceTest;
 
 TEST_F(DeviceEditTest, EveryKindOfEditReachesTheDevice) {
     Link({3, 4});

@@ -230,7 +230,6 @@ TEST_F(LinkPresenterTest, ResetDissolvesEveryLink) {
 }
 
 TEST_F(LinkPresenterTest, OfflineLinkingChangesTheModelOnly) {
-    connected = false;
     g_bOnline = false;
     link.OnLinkToggled();
     EXPECT_EQ(cmd.GetCount(), 0);

@@ -28,7 +28,7 @@ public:
     std::vector<int> graphRedraws;
 };
 
-class PresenterTest : public DeviceEditTest {
+class PresenterTest : public DeviceTest {
 protected:
     RecordingWorkspace workspace;
 };
