@@ -1,7 +1,8 @@
 #pragma once
-// CMessageQueue: the message sink of a front end without a window system
-// (the command-line tool, tests). Any thread posts; the front end's own
-// thread waits for messages and dispatches them to its handlers, in order.
+// CMessageQueue: the message sink every front end drains. Any thread posts;
+// the front end's own thread dispatches the messages to its handlers, in
+// order. A front end without a window system waits on the queue (RunUntil);
+// one with an event loop gives a wake hook and drains when it is called.
 
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +19,7 @@ struct UiMessage {
     unsigned msg = 0;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
+    MessageReceiver receiver = MessageReceiver::MainView;
 };
 
 class CMessageQueue : public IMessageSink {
@@ -26,6 +28,14 @@ public:
     using Handler = std::function<void(const UiMessage&)>;
 
     void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void PostTo(MessageReceiver receiver, unsigned msg, std::uintptr_t wParam,
+                std::intptr_t lParam) override;
+
+    // Called on the posting thread when a message arrives and no wake is
+    // outstanding: the front end schedules one drain from it (it must not
+    // block or dispatch). A wake is outstanding from the call until the next
+    // DispatchPending begins, so messages posted meanwhile ride on it.
+    void SetWakeHook(std::function<void()> wake);
 
     // The oldest message, waiting for one up to the time-out.
     std::optional<UiMessage> Wait(Clock::duration timeout);
@@ -49,4 +59,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_posted;
     std::deque<UiMessage> m_messages;
+    std::function<void()> m_wake;
+    bool m_bWakeOutstanding = false;
 };
