@@ -12,7 +12,7 @@
 #include "cli/progress.h"
 #include "session/tuner_session.h"
 
-class CDeviceSession : private ISessionListener {
+class CDeviceSession : private IChangeListener {
 public:
     explicit CDeviceSession(CliContext& ctx);
     ~CDeviceSession() override;
@@ -46,7 +46,7 @@ public:
     CProgress& Progress() { return m_progress; }
 
 private:
-    // ISessionListener
+    // IChangeListener
     void OnTransferStarted(int last) override;
     void OnTransferProgress(int position) override;
     void OnTransferHidden() override { m_progress.Finish(); }

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "session/read_views.h"
+#include "workspace/read_views.h"
 
 // What `dump` and `show` print. The optional parts are there when their
 // source has them: an all-data file carries the groups, the system area and

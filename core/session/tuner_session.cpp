@@ -55,39 +55,45 @@ CTunerSession::~CTunerSession() {
 
 // ---- Listeners ----
 
-void CTunerSession::AddListener(ISessionListener* listener) {
+void CTunerSession::AddListener(IChangeListener* listener) {
     if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
         m_listeners.push_back(listener);
 }
 
-void CTunerSession::RemoveListener(ISessionListener* listener) {
+void CTunerSession::RemoveListener(IChangeListener* listener) {
     std::erase(m_listeners, listener);
 }
 
 // A listener may remove itself (a dialog that closes) while it is told.
 template <typename Call>
 void CTunerSession::Tell(Call call) {
-    const std::vector<ISessionListener*> listeners = m_listeners;
-    for (ISessionListener* listener : listeners) {
+    const std::vector<IChangeListener*> listeners = m_listeners;
+    for (IChangeListener* listener : listeners) {
         if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end())
             call(*listener);
     }
 }
 
+EditOutcome CTunerSession::ApplyEdits(const std::vector<Edit>& edits) {
+    EditOutcome outcome = ::ApplyEdits(m_model, m_command, IsConnected(), edits);
+    if (outcome.ok) NotifyEdited(outcome.changes);
+    return outcome;
+}
+
 void CTunerSession::NotifyEdited(const ModelChanges& changes) {
-    if (changes.Any()) Tell([&](ISessionListener& l) { l.OnEdited(changes); });
+    if (changes.Any()) Tell([&](IChangeListener& l) { l.OnEdited(changes); });
 }
 
 void CTunerSession::OnConnectionStateChanged(ConnectionState state) {
-    Tell([&](ISessionListener& l) { l.OnConnectionStateChanged(state); });
+    Tell([&](IChangeListener& l) { l.OnConnectionStateChanged(state); });
 }
 
 void CTunerSession::OnModelReloaded(int group) {
-    Tell([&](ISessionListener& l) { l.OnModelReloaded(group); });
+    Tell([&](IChangeListener& l) { l.OnModelReloaded(group); });
 }
 
 void CTunerSession::OnTransferHidden() {
-    Tell([](ISessionListener& l) { l.OnTransferHidden(); });
+    Tell([](IChangeListener& l) { l.OnTransferHidden(); });
 }
 
 // ---- Driving ----
@@ -98,11 +104,11 @@ std::size_t CTunerSession::Drain() {
 
 void CTunerSession::Dispatch(const UiMessage& message) {
     if (m_filter && m_filter(message)) return;
-    Tell([&](ISessionListener& l) { l.OnMessage(message); });
+    Tell([&](IChangeListener& l) { l.OnMessage(message); });
     if (message.receiver == MessageReceiver::PresetDialogs) {
         if (message.msg == UM_PRESET_MENU) {
             const int group = static_cast<int>(message.wParam);
-            Tell([&](ISessionListener& l) { l.OnPresetMenu(group); });
+            Tell([&](IChangeListener& l) { l.OnPresetMenu(group); });
         }
         return;
     }
@@ -140,10 +146,10 @@ void CTunerSession::ActOnMainViewMessage(const UiMessage& message) {
     const int wParam = static_cast<int>(message.wParam);
     switch (message.msg) {
         case UM_SOURCE_CHANGED:
-            Tell([&](ISessionListener& l) { l.OnSourceReported(wParam); });
+            Tell([&](IChangeListener& l) { l.OnSourceReported(wParam); });
             break;
         case UM_NAME_LOADED:
-            Tell([](ISessionListener& l) { l.OnNamesLoaded(); });
+            Tell([](IChangeListener& l) { l.OnNamesLoaded(); });
             break;
         case UM_EFFECT_LOADED:
             OnEffectLoaded(wParam);
@@ -152,19 +158,19 @@ void CTunerSession::ActOnMainViewMessage(const UiMessage& message) {
             OnSystemAreaLoaded();
             break;
         case UM_GROUP6_LOADED:
-            Tell([&](ISessionListener& l) { l.OnDeviceGroupsRead(wParam); });
+            Tell([&](IChangeListener& l) { l.OnDeviceGroupsRead(wParam); });
             break;
         case UM_SHOW_MESSAGE:
-            Tell([&](ISessionListener& l) { l.OnShowMessage(static_cast<TextId>(wParam)); });
+            Tell([&](IChangeListener& l) { l.OnShowMessage(static_cast<TextId>(wParam)); });
             break;
         case UM_TRANSFER_START:
-            Tell([&](ISessionListener& l) { l.OnTransferStarted(wParam); });
+            Tell([&](IChangeListener& l) { l.OnTransferStarted(wParam); });
             break;
         case UM_TRANSFER_PROGRESS:
-            Tell([&](ISessionListener& l) { l.OnTransferProgress(wParam); });
+            Tell([&](IChangeListener& l) { l.OnTransferProgress(wParam); });
             break;
         case UM_TRANSFER_DONE:
-            Tell([&](ISessionListener& l) { l.OnTransferDone(message.lParam != 0); });
+            Tell([&](IChangeListener& l) { l.OnTransferDone(message.lParam != 0); });
             break;
         default:
             break;
@@ -176,7 +182,7 @@ void CTunerSession::OnEffectLoaded(int group) {
         std::lock_guard lock(g_csModel);
         m_model.GetEffect().LoadFromImage(g_CurImage.data());
     }
-    Tell([&](ISessionListener& l) { l.OnEffectLoaded(group); });
+    Tell([&](IChangeListener& l) { l.OnEffectLoaded(group); });
 }
 
 void CTunerSession::OnSystemAreaLoaded() {
@@ -184,7 +190,7 @@ void CTunerSession::OnSystemAreaLoaded() {
         std::lock_guard lock(g_csModel);
         LimitListenSelection();
     }
-    Tell([](ISessionListener& l) { l.OnSystemAreaLoaded(); });
+    Tell([](IChangeListener& l) { l.OnSystemAreaLoaded(); });
 }
 
 WaitEnd CTunerSession::RunUntil(const std::function<bool()>& condition, Clock::duration limit,

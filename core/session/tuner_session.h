@@ -19,9 +19,8 @@
 // process-wide. The destructor stops the link worker, closes the device,
 // drops the claim and puts the previous sink back.
 //
-// Change notices reach ISessionListener. The model itself is read through
-// the read views (session/read_views.h), never through the listener's
-// arguments.
+// Presenters work on it as their IWorkspaceHost; change notices reach them
+// as IChangeListener (workspace/change_listener.h).
 
 #include <chrono>
 #include <cstddef>
@@ -40,7 +39,10 @@
 #include "model/ktv_data.h"
 #include "model/model_changes.h"
 #include "protocol/ktv_command.h"
-#include "session/read_views.h"
+#include "workspace/change_listener.h"
+#include "workspace/edits.h"
+#include "workspace/read_views.h"
+#include "workspace/workspace_host.h"
 
 struct SessionOptions {
     // The backends to search; null for hidraw, then vhid of the environment.
@@ -55,43 +57,6 @@ struct SessionOptions {
     std::string traceFile;
 };
 
-// What the session tells its listeners, on the front end's thread, after it
-// acted on the message (the model already holds the new values).
-class ISessionListener {
-public:
-    virtual ~ISessionListener() = default;
-    // Every message, before the session acts on it.
-    virtual void OnMessage(const UiMessage& /*message*/) {}
-    virtual void OnConnectionStateChanged(ConnectionState /*state*/) {}
-    // Every record was loaded from the current image (read-all, recall):
-    // refresh every control and curve.
-    virtual void OnModelReloaded(int /*group*/) {}
-    // The device reported another input source (picked on its remote); the
-    // system settings already hold it.
-    virtual void OnSourceReported(int /*source*/) {}
-    // A group name arrived (the preset dialogs refresh their captions).
-    virtual void OnNamesLoaded() {}
-    // The effect record was loaded from the current image.
-    virtual void OnEffectLoaded(int /*group*/) {}
-    // The limiter settings block arrived; the listening-position selection
-    // was limited to the four positions.
-    virtual void OnSystemAreaLoaded() {}
-    // The last of the device groups read for an all-data file arrived.
-    virtual void OnDeviceGroupsRead(int /*group*/) {}
-    // An edit made on this thread changed these items (NotifyEdited).
-    virtual void OnEdited(const ModelChanges& /*changes*/) {}
-    // A message box to show.
-    virtual void OnShowMessage(TextId /*text*/) {}
-    // The transfer progress dialog: shown with the range 0..last, moved,
-    // hidden. A transfer may end without having been shown.
-    virtual void OnTransferStarted(int /*last*/) {}
-    virtual void OnTransferProgress(int /*position*/) {}
-    virtual void OnTransferDone(bool /*write*/) {}
-    virtual void OnTransferHidden() {}
-    // A group button asked the open preset dialogs for its menu.
-    virtual void OnPresetMenu(int /*group*/) {}
-};
-
 enum class WaitEnd {
     Done,         // the condition holds
     LinkDown,     // the link went down (failure, removal, empty reply, rejected identification)
@@ -99,7 +64,7 @@ enum class WaitEnd {
     Interrupted,  // the front end's interrupt check said so
 };
 
-class CTunerSession final : private IConnectionListener {
+class CTunerSession final : public IWorkspaceHost, private IConnectionListener {
 public:
     using Clock = std::chrono::steady_clock;
     // Consumes a message before the session sees it when it returns true
@@ -115,8 +80,8 @@ public:
     const std::string& TraceError() const { return m_strTraceError; }
 
     // ---- Listeners and hooks ----
-    void AddListener(ISessionListener* listener);
-    void RemoveListener(ISessionListener* listener);
+    void AddListener(IChangeListener* listener);
+    void RemoveListener(IChangeListener* listener);
     void SetMessageFilter(MessageFilter filter) { m_filter = std::move(filter); }
     // See CMessageQueue::SetWakeHook; called on the posting thread.
     void SetWakeHook(std::function<void()> wake) { m_queue.SetWakeHook(std::move(wake)); }
@@ -156,12 +121,15 @@ public:
     std::string DevicePath() const;
     const std::string& LastError() const { return m_manager->LastError(); }
     ConnectionState State() const { return m_manager->State(); }
-    bool IsConnected() const { return m_manager->IsConnected(); }
+    bool IsConnected() const override { return m_manager->IsConnected(); }
     // The identification the device reported last, taken before a refused
     // one is blanked; none before the first report.
     const std::optional<DeviceIdentity>& ReportedIdentity() const { return m_reportedIdentity; }
 
     // ---- Edits ----
+    // ApplyEdits (workspace/edits.h) on this session's model and queue, then
+    // the listeners hear what changed.
+    EditOutcome ApplyEdits(const std::vector<Edit>& edits);
     // Tells the listeners what an edit made on this thread changed.
     void NotifyEdited(const ModelChanges& changes);
 
@@ -173,9 +141,9 @@ public:
     const std::vector<TextId>& Shown() const { return m_shown; }
 
     // ---- Parts ----
-    CKTV_Data& Model() { return m_model; }
+    CKTV_Data& Model() override { return m_model; }
     const CKTV_Data& Model() const { return m_model; }
-    CKTVCommand& Command() { return m_command; }
+    CKTVCommand& Command() override { return m_command; }
     CConnectionManager& Manager() { return *m_manager; }
     CMessageQueue& Queue() { return m_queue; }
     const HidBackendRegistry& Registry() const { return *m_registry; }
@@ -205,7 +173,7 @@ private:
     CKTVCommand m_command;
     std::unique_ptr<CConnectionManager> m_manager;
 
-    std::vector<ISessionListener*> m_listeners;
+    std::vector<IChangeListener*> m_listeners;
     MessageFilter m_filter;
     std::function<bool()> m_interrupted;
 

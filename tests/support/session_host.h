@@ -135,7 +135,7 @@ private:
 };
 
 // What the session told its listeners, in order.
-class RecordingListener : public ISessionListener {
+class RecordingListener : public IChangeListener {
 public:
     void OnMessage(const UiMessage& message) override { messages.push_back(message); }
     void OnConnectionStateChanged(ConnectionState state) override { states.push_back(state); }

@@ -1,4 +1,4 @@
-#include "session/read_views.h"
+#include "workspace/read_views.h"
 
 #include <algorithm>
 #include <cstring>
