@@ -16,7 +16,7 @@
 #include "link/claims.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
-#include "protocol/bulk_ops.h"
+#include "workspace/bulk_ops.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "base/globals.h"
 #include "base/messages.h"
+#include "image/param_image.h"
 #include "link/hid_link.h"
-#include "model/param_image.h"
 #include "protocol/frame_format.h"
 #include "workspace/edits.h"
 

@@ -20,8 +20,8 @@
 #include "cli/progress.h"
 #include "link/connection_manager.h"
 #include "link/message_queue.h"
-#include "link/model_link.h"
 #include "model/ktv_data.h"
+#include "model/model_link.h"
 #include "protocol/ktv_command.h"
 
 enum class WaitEnd {

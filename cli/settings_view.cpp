@@ -6,9 +6,9 @@
 #include "base/globals.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/tables.h"
 #include "model/text_field.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 
 namespace {
 

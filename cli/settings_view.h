@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/types.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 
 class CKTV_Data;
 class CKTV_OutData;
