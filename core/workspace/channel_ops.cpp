@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "image/param_image.h"
 #include "model/ktv_out_data.h"
-#include "model/param_image.h"
-#include "protocol/bulk_ops.h"
 #include "response/filter.h"
+#include "workspace/bulk_ops.h"
 
 std::vector<int> LinkGroupOf(int channel) {
     std::vector<int> group{channel};
@@ -18,8 +18,13 @@ std::vector<int> LinkGroupOf(int channel) {
 
 void ApplyEqBypass(CKTV_OutData& channel, bool bypass) {
     std::lock_guard lock(g_csModel);
-    for (int band = 0; band < channel.GetBandCount(); ++band)
-        channel.GetBand(band)->SetEqBypass(bypass);
+    for (int band = 0; band < channel.GetBandCount(); ++band) {
+        CFilter* filter = channel.GetBand(band);
+        // A band still bypassed from the last time keeps what it had before
+        // that: saving again would save "bypassed" and strand it there.
+        if (bypass && filter->IsEqBypass()) continue;
+        filter->SetEqBypass(bypass);
+    }
     channel.UpdateAllBypassed();
 }
 
