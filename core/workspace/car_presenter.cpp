@@ -5,8 +5,8 @@
 
 #include "base/globals.h"
 #include "controls/delay_units.h"
+#include "image/param_image.h"
 #include "model/ktv_data.h"
-#include "model/param_image.h"
 #include "workspace/workspace_control.h"
 #include "workspace/workspace_host.h"
 
@@ -156,7 +156,7 @@ void CCarPresenter::ReloadDelays() {
 
 void CCarPresenter::ShowSpeakerPositions() {
     std::array<bool, kCarPositionCount> visible{};
-    std::array<bool, kCarPositionCount> enabled{};
+    std::array<int, kCarPositionCount> channels{};
     {
         std::lock_guard lock(g_csModel);
         for (int entry = 0; entry < kShownRoleEntries; ++entry) {
@@ -164,10 +164,10 @@ void CCarPresenter::ShowSpeakerPositions() {
             if (k != kNoPosition) visible[k] = true;
         }
         for (int k = 0; k < kCarPositionCount; ++k)
-            enabled[k] = FindChannelByRole(RoleSearchedAt(k), g_SpeakerRoles) != kNoChannel;
+            channels[k] = FindChannelByRole(RoleSearchedAt(k), g_SpeakerRoles);
     }
     for (int k = 0; k < kCarPositionCount; ++k)
-        m_view.ShowPosition(k, visible[k], visible[k] && enabled[k]);
+        m_view.ShowPosition(k, visible[k], channels[k]);
 }
 
 void CCarPresenter::Relabel() {

@@ -52,9 +52,10 @@ int FindChannelByRole(int role, const std::array<BYTE, 12>& roles);
 class ICarView {
 public:
     virtual ~ICarView() = default;
-    // Position k's select button and delay field are shown; `enabled` when a
-    // channel answers to it (a role of entries 7 and 8 has no channel).
-    virtual void ShowPosition(int position, bool visible, bool enabled) = 0;
+    // Position k's select button and delay field are shown or hidden, with
+    // the channel a click or an edit there reaches; kNoChannel (nothing can
+    // be done there) for a role of entries 7 and 8, which have no channel.
+    virtual void ShowPosition(int position, bool visible, int channel) = 0;
     virtual void SetPositionHighlight(int position, bool on) = 0;
     virtual void ShowDelay(int position, int samples) = 0;
     // The unit buttons (exactly the one of `unit` on) and every delay

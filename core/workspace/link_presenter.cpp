@@ -4,8 +4,8 @@
 
 #include "base/globals.h"
 #include "model/ktv_data.h"
-#include "model/param_image.h"
-#include "protocol/bulk_ops.h"
+#include "image/param_image.h"
+#include "workspace/bulk_ops.h"
 #include "workspace/workspace_control.h"
 #include "workspace/workspace_host.h"
 

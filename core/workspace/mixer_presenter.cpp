@@ -6,7 +6,7 @@
 
 #include "base/globals.h"
 #include "model/ktv_data.h"
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 #include "workspace/workspace_host.h"
 
 static_assert(kMixerInputs == kOutMixCount);

@@ -13,15 +13,12 @@ using Roles = std::array<BYTE, 12>;
 
 class RecordingCarView : public ICarView {
 public:
-    void ShowPosition(int k, bool visible, bool enabled) override {
+    void ShowPosition(int k, bool visible, int channel) override {
         if (visible)
             shown.insert(k);
         else
             shown.erase(k);
-        if (enabled)
-            usable.insert(k);
-        else
-            usable.erase(k);
+        channels[k] = channel;
     }
     void SetPositionHighlight(int k, bool on) override {
         if (on)
@@ -33,7 +30,8 @@ public:
     void ShowDelayUnit(int u) override { unit = u; }
     void Relabel() override {}
 
-    std::set<int> shown, usable, highlighted;
+    std::set<int> shown, highlighted;
+    std::map<int, int> channels;
     std::map<int, int> delays;
     int unit = -1;
 };
@@ -90,7 +88,8 @@ TEST_F(CarPresenterTest, FactoryRolesShowSixPositions) {
     const std::set<int> factory{kPosFrontLeftLow, kPosFrontRightLow, kPosRearLeftLow,
                                 kPosRearRightLow, kPosLeftSub,       kPosRightSub};
     EXPECT_EQ(view.shown, factory);
-    EXPECT_EQ(view.usable, factory);
+    EXPECT_EQ(view.channels[kPosFrontLeftLow], 0);
+    EXPECT_EQ(view.channels[kPosRightSub], 5);
 
     // Entries 7 and 8 are drawn but answer no click; a role of entry 9 is not drawn.
     g_SpeakerRoles = {6, 12, 15, 18, 22, 0, 19, 21, 2, 0, 0, 0};
@@ -99,7 +98,7 @@ TEST_F(CarPresenterTest, FactoryRolesShowSixPositions) {
     EXPECT_EQ(view.shown.count(kPosCentreFull), 1u);
     EXPECT_EQ(view.shown.count(kPosRightSub), 0u);
     EXPECT_EQ(view.shown.count(kPosFrontLeftMid), 0u);
-    EXPECT_EQ(view.usable.count(kPosCentreHigh), 0u);
+    EXPECT_EQ(view.channels[kPosCentreHigh], kNoChannel);
 }
 
 TEST_F(CarPresenterTest, ClickSelectsTheChannelOfThePosition) {
