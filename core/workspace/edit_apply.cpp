@@ -17,6 +17,7 @@
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "response/filter.h"
+#include "workspace/channel_ops.h"
 #include "workspace/edit_checks.h"
 #include "workspace/edit_values.h"
 #include "workspace/edits.h"
@@ -25,19 +26,6 @@
 namespace {
 
 constexpr int kShownSourceForHigher = 3;  // the status reply's reading of a source above 2
-
-bool IsLinked(int a, int b) {
-    return g_anLinkGroup[a] == g_anLinkGroup[b];
-}
-
-// Channel c and the other members of its link group, in index order.
-std::vector<int> LinkGroupOf(int c) {
-    std::vector<int> group{c};
-    for (int j = 0; j < kOutputCount; ++j) {
-        if (j != c && IsLinked(j, c)) group.push_back(j);
-    }
-    return group;
-}
 
 CFilter* CrossoverFilter(CKTV_OutData& channel, int side) {
     return side == kEditLowPass ? channel.GetLowPass() : channel.GetHighPass();
@@ -261,11 +249,7 @@ void EditApplier::ConvertEqMode(int c, int mode) {
     CKTV_OutData& channel = Out(c);
     if (channel.GetEqMode() == mode) return;
     channel.SetEqMode(static_cast<BYTE>(mode));
-    OutputStates remembered{};
-    MuteAllOutputs(m_cmd, true, m_bConnected, remembered);
-    for (int j : LinkGroupOf(c))
-        ResetChannelEq(m_cmd, j, m_bConnected, false);
-    MuteAllOutputs(m_cmd, false, m_bConnected, remembered);
+    ResetEqGroup(m_cmd, c, m_bConnected);
     Touch(c, true, [](TouchedItems& t) {
         t.level = true;
         t.bands = kAllBands;

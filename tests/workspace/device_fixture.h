@@ -1,8 +1,8 @@
 #pragma once
-// The virtual processor on an in-process link: it starts with the host's
-// settings, and the test plays the link worker (the pump's packet when the
-// queue is empty, written in reports, the device's reply fed back to the
-// parser). Online unless a test goes offline.
+// A virtual processor that starts with the host's settings, and the link
+// worker played in-process: the pump's packet when the queue is empty,
+// written in reports, the device's replies fed back to the parser. Online.
+// Also the workspace host the presenters work on.
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,9 @@
 #include "model/record_layout.h"
 #include "sim/virtual_processor.h"
 #include "workspace/edit_fixture.h"
+#include "workspace/workspace_host.h"
 
-class DeviceEditTest : public EditTest {
+class DeviceTest : public EditTest, public IWorkspaceHost {
 protected:
     void SetUp() override {
         EditTest::SetUp();
@@ -24,6 +25,11 @@ protected:
         device.SetMemory(memory);
         g_bOnline = true;
     }
+
+    // IWorkspaceHost
+    CKTV_Data& Model() override { return *model; }
+    CKTVCommand& Command() override { return cmd; }
+    bool IsConnected() const override { return g_bOnline; }
 
     int RunLinkUntilIdle() {
         int exchanges = 0;

@@ -6,6 +6,8 @@
 
 namespace {
 
+using DeviceEditTest = DeviceTest;
+
 TEST_F(DeviceEditTest, EveryKindOfEditReachesTheDevice) {
     Link({3, 4});
     SetOk({{"ch1.gain", "-6"},

@@ -79,16 +79,14 @@ private:
     Log& m_log;
 };
 
-class WorkspaceTest : public DeviceEditTest, public IWorkspaceHost {
+class WorkspaceTest : public DeviceTest {
 protected:
     void SetUp() override {
-        DeviceEditTest::SetUp();
+        DeviceTest::SetUp();
         ResetWorkspaceState();
         presenter.AddPart(&part);
     }
 
-    CKTV_Data& Model() override { return *model; }
-    CKTVCommand& Command() override { return cmd; }
     bool IsConnected() const override { return connected; }
 
     // The log since the last call.
