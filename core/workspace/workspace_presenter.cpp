@@ -5,8 +5,8 @@
 #include "base/globals.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "response/filter.h"
 #include "workspace/workspace_state.h"
 
