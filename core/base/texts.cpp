@@ -20,8 +20,10 @@ constexpr Entry kTexts[] = {
     {TextId::HexFileError, "Hex文件错误!", "Hex File error!"},
     {TextId::UpgradeFileTypeError, "升级文件类型错误！", "升级文件类型错误！"},
     {TextId::ControllerWarning,
-     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！",
-     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！"},
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    "
+     "并且升级过程中请勿触碰任何设备防止断电！！！",
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    "
+     "并且升级过程中请勿触碰任何设备防止断电！！！"},
     {TextId::DontCloseUpdate, "更新中 请勿关闭!", "Don't close up the update!"},
     {TextId::FactoryResetConfirm,
      "恢复出厂设置后，您的数据会全部丢失，这个过程是不可恢复的！ "
@@ -80,6 +82,26 @@ constexpr Entry kTexts[] = {
     {TextId::MenuAbout, "关于", "About"},
     {TextId::UpgradeFileTooLarge, "升级文件过大，不是处理器或手控器固件！",
      "The file is too large for a processor or hand-controller firmware image!"},
+    // Sound-group dialogs, firmware dialog, menus and About
+    {TextId::AllGroupsNotSaved, "音效组未能全部读回，文件未保存!",
+     "Not every sound group could be read; the file was not saved!"},
+    {TextId::GroupNameLabel, "音效组名:", "Source Name:"},
+    // The name dialog's buttons are Chinese in both languages.
+    {TextId::DialogOk, "确定", "确定"},
+    {TextId::DialogCancel, "取消", "取消"},
+    {TextId::SaveScopeAllGroups, "全部音效组", "All groups"},
+    {TextId::SaveScopeCurrentGroup, "当前音效", "Current group"},
+    {TextId::LoadFromFileButton, "读取文件", "Load file"},
+    {TextId::SaveToFileButton, "保存文件", "Save file"},
+    {TextId::PresetFilesFilterName, "音效文件", "Sound files"},
+    {TextId::SingleSetFilterName, "当前音效文件", "Single setting"},
+    {TextId::AllDataFilterName, "全部音效文件", "All data"},
+    {TextId::FirmwareFileLabel, "固件文件:", "Firmware file:"},
+    {TextId::FirmwareBrowse, "浏览", "Browse"},
+    {TextId::FirmwareStart, "开始", "Start"},
+    {TextId::FirmwareFactoryReset, "恢复出厂设置", "Factory reset"},
+    {TextId::FirmwareFilesFilterName, "固件文件", "Firmware images"},
+    {TextId::MenuSetModal, "Set Modal", "Set Modal"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),
@@ -100,4 +122,6 @@ const char* TextIn(TextId id, bool chinese) {
     return chinese ? kTexts[i].chinese : kTexts[i].english;
 }
 
-const char* Text(TextId id) { return TextIn(id, g_bChinese.load()); }
+const char* Text(TextId id) {
+    return TextIn(id, g_bChinese.load());
+}

@@ -67,6 +67,24 @@ enum class TextId : unsigned {
     MenuAbout,
     // Firmware files
     UpgradeFileTooLarge,
+    // Sound-group dialogs, firmware dialog, menus and About
+    AllGroupsNotSaved,
+    GroupNameLabel,
+    DialogOk,
+    DialogCancel,
+    SaveScopeAllGroups,
+    SaveScopeCurrentGroup,
+    LoadFromFileButton,
+    SaveToFileButton,
+    PresetFilesFilterName,
+    SingleSetFilterName,
+    AllDataFilterName,
+    FirmwareFileLabel,
+    FirmwareBrowse,
+    FirmwareStart,
+    FirmwareFactoryReset,
+    FirmwareFilesFilterName,
+    MenuSetModal,
 
     Count
 };
