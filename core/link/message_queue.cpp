@@ -20,11 +20,18 @@ std::optional<UiMessage> CMessageQueue::Wait(Clock::duration timeout) {
     return message;
 }
 
+CMessageQueue::Clock::duration CMessageQueue::UntilNextStep(Clock::duration timeout) const {
+    const std::optional<Clock::time_point> due = m_steps.NextDue();
+    if (!due) return timeout;
+    return std::min(std::max(*due - Clock::now(), Clock::duration::zero()), timeout);
+}
+
 bool CMessageQueue::WaitAndDispatch(const Handler& handler, Clock::duration timeout) {
-    const std::optional<UiMessage> message = Wait(timeout);
-    if (!message) return false;
-    handler(*message);
-    return true;
+    m_steps.RunDue();
+    const std::optional<UiMessage> message = Wait(UntilNextStep(timeout));
+    if (message) handler(*message);
+    m_steps.RunDue();
+    return message.has_value();
 }
 
 bool CMessageQueue::RunUntil(const Handler& handler, const std::function<bool()>& condition,
@@ -39,6 +46,7 @@ bool CMessageQueue::RunUntil(const Handler& handler, const std::function<bool()>
 
 std::size_t CMessageQueue::DispatchPending(const Handler& handler) {
     // Messages the handlers post meanwhile wait for the next call.
+    m_steps.RunDue();
     const std::size_t queued = Size();
     std::size_t count = 0;
     while (count < queued && WaitAndDispatch(handler, Clock::duration::zero()))
