@@ -19,7 +19,7 @@ void CUpdatePresenter::Open() {
 }
 
 bool CUpdatePresenter::MayAct() {
-    if (const std::optional<TextId> guard = CFirmwareUpdater::CloseGuardText()) {
+    if (const std::optional<TextId> guard = m_updater.CloseGuardText()) {
         m_view.ShowMessage(*guard);
         return false;
     }
