@@ -102,6 +102,23 @@ constexpr Entry kTexts[] = {
     {TextId::FirmwareFactoryReset, "恢复出厂设置", "Factory reset"},
     {TextId::FirmwareFilesFilterName, "固件文件", "Firmware images"},
     {TextId::MenuSetModal, "Set Modal", "Set Modal"},
+    // Equalizer panel, crossover group and limiter fields
+    {TextId::EqToGraphicQuestion, "是否把参量均衡模式转换为图示均衡模式?",
+     "Whether the PEQMode convert to GEQMode?"},
+    {TextId::EqToParametricQuestion, "是否把图示均衡模式转换为参量均衡模式?",
+     "Whether the GEQMode convert to PEQMode?"},
+    {TextId::EqResetQuestion, "是否恢复所有EQ的初始值", "Whether the reset all EQ?"},
+    {TextId::EqAllBypass, "All ByPass", "All ByPass"},
+    {TextId::EqBandBypass, "BY", "BY"},
+    {TextId::EqResetButton, "EQ复位", "EQ Reset"},
+    {TextId::XoverHighPass, "高通", "High Pass"},
+    {TextId::XoverLowPass, "低通", "Low Pass"},
+    {TextId::LimiterTitle, "限幅器", "Limiter"},
+    {TextId::LimiterThreshold, "阈值", "Threshold"},
+    {TextId::LimiterAttack, "启动时间", "Attack"},
+    {TextId::LimiterRelease, "释放时间", "Release"},
+    // The release list: a multiple of the attack time, the same in both languages.
+    {TextId::LimiterReleaseEntry, "Atk × ", "Atk × "},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),

@@ -85,6 +85,20 @@ enum class TextId : unsigned {
     FirmwareFactoryReset,
     FirmwareFilesFilterName,
     MenuSetModal,
+    // Equalizer panel, crossover group and limiter fields
+    EqToGraphicQuestion,
+    EqToParametricQuestion,
+    EqResetQuestion,
+    EqAllBypass,
+    EqBandBypass,
+    EqResetButton,
+    XoverHighPass,
+    XoverLowPass,
+    LimiterTitle,
+    LimiterThreshold,
+    LimiterAttack,
+    LimiterRelease,
+    LimiterReleaseEntry,
 
     Count
 };
