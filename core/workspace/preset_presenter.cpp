@@ -259,7 +259,7 @@ void CPresetPresenter::SaveAllGroups() {
     if (!QueueReadStoredGroups(m_host.Command(), m_host.IsConnected())) AbandonPendingSave();
 }
 
-void CPresetPresenter::OnGroup6Loaded() {
+void CPresetPresenter::OnDeviceGroupsRead(int /*group*/) {
     if (!m_pendingSave) return;
     const PendingSave save = *m_pendingSave;
     m_pendingSave.reset();
@@ -271,8 +271,9 @@ void CPresetPresenter::OnGroup6Loaded() {
     m_shell.ShowSettingName(save.title);
 }
 
-void CPresetPresenter::OnLinkDown() {
-    AbandonPendingSave();
+void CPresetPresenter::OnConnectionStateChanged(ConnectionState state) {
+    if (state == ConnectionState::Disconnected) AbandonPendingSave();
+    RefreshCaptions();
 }
 
 // A save whose groups cannot all arrive writes nothing, and says so: a file

@@ -8,13 +8,15 @@
 // answered the last of them, which may be after the dialog has closed. The
 // dialog that is open attaches its view while it is open.
 //
-// Everything here runs on the user-interface thread; the front end hands it
-// the messages it cares about (OnGroup6Loaded, OnNamesLoaded, OnLinkDown).
+// Everything here runs on the user-interface thread. It hears the session's
+// change notices (names read, the device groups read, the link's state) as
+// one of its listeners.
 
 #include <optional>
 #include <string>
 
 #include "base/texts.h"
+#include "workspace/change_listener.h"
 #include "workspace/workspace_parts.h"
 
 class IWorkspaceHost;
@@ -63,7 +65,7 @@ constexpr int kGroupNameLimit = 13;
 // a double-byte character.
 std::string CutGroupName(const std::string& name);
 
-class CPresetPresenter : public IWorkspacePart {
+class CPresetPresenter : public IWorkspacePart, public IChangeListener {
 public:
     CPresetPresenter(IWorkspaceHost& host, IPresetShell& shell);
 
@@ -85,13 +87,14 @@ public:
     void Store(int group);
     void Delete(int group);
 
-    // ---- Messages ----
-    // The device answered the last read of an all-groups save.
-    void OnGroup6Loaded();
+    // ---- Change notices ----
+    // The device answered the last read of an all-groups save: the file is written.
+    void OnDeviceGroupsRead(int group) override;
     // Group names arrived from the device.
-    void OnNamesLoaded() { RefreshCaptions(); }
-    // The link went down; an all-groups save still waiting cannot finish.
-    void OnLinkDown();
+    void OnNamesLoaded() override { RefreshCaptions(); }
+    // Captions follow the link; a link that went down ends an all-groups
+    // save still waiting for its groups.
+    void OnConnectionStateChanged(ConnectionState state) override;
 
     // A full refresh of the workspace refreshes the open dialog.
     void RefreshGroupWindows() override { RefreshCaptions(); }

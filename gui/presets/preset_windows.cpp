@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <QWidget>
 
-#include "base/messages.h"
 #include "gui/presets/preset_dialog.h"
 
 CPresetWindows::CPresetWindows(IWorkspaceHost& host, QWidget* parent)
@@ -22,19 +21,6 @@ void CPresetWindows::Run(PresetDialog kind) {
     if (m_presenter.OpenDialog()) return;
     CPresetDialog dialog(kind, m_presenter, m_pParent);
     dialog.exec();
-}
-
-bool CPresetWindows::HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t) {
-    switch (msg) {
-        case UM_GROUP6_LOADED:
-            m_presenter.OnGroup6Loaded();
-            return true;
-        case UM_NAME_LOADED:
-            m_presenter.OnNamesLoaded();
-            return true;
-        default:
-            return false;
-    }
 }
 
 void CPresetWindows::ShowMessage(TextId text) {

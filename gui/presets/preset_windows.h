@@ -6,7 +6,6 @@
 
 #include <QObject>
 
-#include <cstdint>
 #include <functional>
 
 #include "workspace/preset_presenter.h"
@@ -22,15 +21,11 @@ public:
     void RunSoundLoad();
     void RunSoundSave();
 
-    // The messages the preset rules follow (group 6 read, names read); true
-    // for those. The connection manager needs them too.
-    bool HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-    // The link went down (the connection state became Disconnected).
-    void OnLinkDown() { m_presenter.OnLinkDown(); }
-
     CPresetPresenter& Presenter() { return m_presenter; }
-    // The workspace area of the presenter (refresh of open group windows).
+    // The workspace area of the presenter (refresh of open group windows),
+    // and the listener to add to the session (names, groups read, link state).
     IWorkspacePart& Part() { return m_presenter; }
+    IChangeListener& Listener() { return m_presenter; }
 
     // What the workspace does; set by the application. Unset hooks do nothing
     // (TryConnect then reports no link).

@@ -90,6 +90,7 @@ private slots:
         };
         CPresetDialog save(PresetDialog::Save, windows.Presenter());
         save.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&save));
         QVERIFY(Child<QRadioButton>(save, "preset.scopeCurrent")->isChecked());
         QTemporaryDir dir;
         QString filterSeen;
@@ -116,6 +117,7 @@ private slots:
         CPresetWindows windows(host, nullptr);
         CPresetDialog save(PresetDialog::Save, windows.Presenter());
         save.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&save));
         auto* all = Child<QRadioButton>(save, "preset.scopeAll");
         auto* current = Child<QRadioButton>(save, "preset.scopeCurrent");
         for (int i = 0; i < 2; ++i) {
@@ -133,6 +135,7 @@ private slots:
     void nameFieldHoldsThirteenBytes() {
         CGroupNameDialog dialog(QStringLiteral("Door"));
         dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* field = Child<QLineEdit>(dialog, "groupName.field");
         QCOMPARE(field->text(), QStringLiteral("Door"));
         QCOMPARE(Child<QPushButton>(dialog, "groupName.ok")->text(), QStringLiteral("确定"));

@@ -19,23 +19,24 @@
 #include "model/ktv_out_data.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
-#include "workspace/bus_host.h"
+#include "support/session_host.h"
+#include "workspace/settled.h"
 
 namespace {
 
-using bus_host::BusHost;
+using test_support::SessionHost;
 
 class RecordingShell : public IPresetShell {
 public:
-    explicit RecordingShell(BusHost& host) : m_host(host) {}
+    explicit RecordingShell(SessionHost& host) : m_host(host) {}
     void ShowMessage(TextId text) override { shown.push_back(text); }
     void ShowSettingName(const std::string& name) override { settingName = name; }
     void RefreshAll() override { ++refreshes; }
     bool TryConnect() override {
         ++connectAttempts;
-        if (!m_host.IsConnected() && !m_host.Manager().ConnectUsb())
+        if (!m_host.Session().IsConnected() && !m_host.Manager().ConnectUsb())
             CConnectionManager::ReportLinkFailure();
-        return m_host.IsConnected();
+        return m_host.Session().IsConnected();
     }
 
     std::vector<TextId> shown;
@@ -44,7 +45,7 @@ public:
     int connectAttempts = 0;
 
 private:
-    BusHost& m_host;
+    SessionHost& m_host;
 };
 
 // Answers the dialog's questions from queues the test fills.
@@ -99,14 +100,15 @@ std::vector<BYTE> OutputSlots(const ParamImage& image) {
 
 class PresetPresenterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_bChinese = false;
-        host.SetObserver([this](const UiMessage& m) {
-            if (m.msg == UM_GROUP6_LOADED) presenter.OnGroup6Loaded();
-            if (m.msg == UM_NAME_LOADED) presenter.OnNamesLoaded();
-            return false;
-        });
+    PresetPresenterTest() { host.Session().AddListener(&presenter); }
+    ~PresetPresenterTest() override { host.Session().RemoveListener(&presenter); }
+
+    void ConnectOnline() {
+        host.AddDevice();
+        host.ConnectOnline();
     }
+    bool Settle() { return RunUntilSettled(host); }
+    std::vector<TextId> Shown() { return host.Session().Shown(); }
 
     // Named groups on the device, each with its own first-channel gain.
     void NameDeviceGroups() {
@@ -123,22 +125,12 @@ protected:
 
     void Open(PresetDialog which) { presenter.Open(which, dialog); }
 
-    // The connection manager's handling of a lost link, as the application
-    // wires it: the presenter hears about it.
-    bool RunUntil(const std::function<bool()>& condition) {
-        const bool held = host.RunUntil([&] {
-            if (!host.IsConnected()) presenter.OnLinkDown();
-            return condition();
-        });
-        return held;
-    }
-
     std::string FilePath(const std::string& name) const { return m_files.Path() + "/" + name; }
 
-    BusHost host;
+    SessionHost host;
     RecordingShell shell{host};
     FakeDialog dialog;
-    CPresetPresenter presenter{host, shell};
+    CPresetPresenter presenter{host.Session(), shell};
     TempDir m_files;
 };
 
@@ -150,7 +142,7 @@ TEST_F(PresetPresenterTest, CaptionsShowStoredNamesOnlyWhileConnected) {
     EXPECT_EQ(dialog.captions[1], "Source1");
     EXPECT_EQ(dialog.captions[6], "Source6");
 
-    host.ConnectOnline();
+    ConnectOnline();
     presenter.RefreshGroupWindows();
     EXPECT_EQ(dialog.captions[1], "Group 1");
     EXPECT_EQ(dialog.captions[6], "Group 6");
@@ -166,15 +158,15 @@ TEST_F(PresetPresenterTest, CaptionsShowStoredNamesOnlyWhileConnected) {
 // ---- Store and recall ----
 
 TEST_F(PresetPresenterTest, StoredGroupComesBackOnRecall) {
-    host.ConnectOnline();
+    ConnectOnline();
     host.Model().GetOutput(0)->SetGain(33);
     host.Model().GetOutput(4)->SetOutputOn(0);
-    ASSERT_TRUE(host.RunUntilSettled());
+    ASSERT_TRUE(Settle());
 
     Open(PresetDialog::Save);
     dialog.typedName = "Door";
     presenter.OnGroupClicked(3);
-    ASSERT_TRUE(host.RunUntilSettled());
+    ASSERT_TRUE(Settle());
     const ParamImage stored = host.processor.GroupImage(3);
     EXPECT_EQ(NameOfImage(stored), "Door");
     EXPECT_EQ(shell.settingName, "Door");
@@ -183,13 +175,12 @@ TEST_F(PresetPresenterTest, StoredGroupComesBackOnRecall) {
 
     // Something else is current, then group 3 is recalled from the load dialog.
     host.Model().GetOutput(0)->SetGain(50);
-    ASSERT_TRUE(host.RunUntilSettled());
+    ASSERT_TRUE(Settle());
     presenter.Close();
     Open(PresetDialog::Load);
-    const int reloads = host.Count(UM_OUTPUTS_LOADED);
+    const int reloads = host.Session().OutputLoads();
     presenter.OnGroupClicked(3);
-    ASSERT_TRUE(
-        host.RunUntil([&] { return host.Count(UM_OUTPUTS_LOADED) > reloads && g_bOnline; }));
+    ASSERT_TRUE(host.RunUntil([&] { return host.Session().OutputLoads() > reloads && g_bOnline; }));
     EXPECT_EQ(host.Model().GetOutput(0)->GetGain(), 33);
     EXPECT_EQ(host.Model().GetOutput(4)->GetOutputOn(), 0);
     std::lock_guard lock(g_csModel);
@@ -211,7 +202,7 @@ TEST_F(PresetPresenterTest, GroupNameRules) {
         // A Chinese character takes two of the 13 bytes and is never cut in half.
         {"前门左高音扬声器", "前门左高音扬", false},
     };
-    host.ConnectOnline();
+    ConnectOnline();
     Open(PresetDialog::Save);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.value_or("(cancel)"));
@@ -220,7 +211,7 @@ TEST_F(PresetPresenterTest, GroupNameRules) {
         shell.shown.clear();
         dialog.typedName = c.typed;
         presenter.OnGroupClicked(2);
-        ASSERT_TRUE(host.RunUntilSettled());
+        ASSERT_TRUE(Settle());
         if (c.stored) {
             EXPECT_EQ(NameOfImage(host.processor.GroupImage(2)), *c.stored);
         } else {
@@ -233,7 +224,7 @@ TEST_F(PresetPresenterTest, GroupNameRules) {
 
 TEST_F(PresetPresenterTest, NameDialogStartsFromTheGroupsName) {
     NameDeviceGroups();
-    host.ConnectOnline();
+    ConnectOnline();
     Open(PresetDialog::Save);
     dialog.typedName.reset();
     presenter.OnGroupClicked(5);
@@ -242,7 +233,7 @@ TEST_F(PresetPresenterTest, NameDialogStartsFromTheGroupsName) {
 
 TEST_F(PresetPresenterTest, RightClickLoadInTheSaveDialogRecallsTheGroup) {
     NameDeviceGroups();
-    host.ConnectOnline();
+    ConnectOnline();
     Open(PresetDialog::Save);
     dialog.menuChoice = GroupMenuChoice::Load;
     const int recalls = host.processor.GetCounts().recalls;
@@ -257,12 +248,12 @@ TEST_F(PresetPresenterTest, RightClickLoadInTheSaveDialogRecallsTheGroup) {
 }
 
 TEST_F(PresetPresenterTest, RecallWithoutALinkSaysSo) {
-    host.PlugIn();
+    host.AddDevice();
     Open(PresetDialog::Save);
     dialog.menuChoice = GroupMenuChoice::Load;
     presenter.OnGroupRightClicked(1);
-    host.DispatchPending();
-    EXPECT_EQ(host.Shown(), std::vector<TextId>{TextId::UnableToConnect});
+    host.Session().Drain();
+    EXPECT_EQ(Shown(), std::vector<TextId>{TextId::UnableToConnect});
     EXPECT_EQ(host.processor.GetCounts().frames, 0);
 }
 
@@ -278,17 +269,17 @@ TEST_F(PresetPresenterTest, DeleteAsksAndActsOnlyOnline) {
     EXPECT_EQ(g_GroupImages[1], before);
     EXPECT_EQ(host.Command().GetCount(), 0);
 
-    host.ConnectOnline();
+    ConnectOnline();
     presenter.RefreshGroupWindows();
     dialog.answerOk = false;
     presenter.Delete(2);
-    ASSERT_TRUE(host.RunUntilSettled());
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(NameOfImage(host.processor.GroupImage(2)), "Group 2");
 
     dialog.answerOk = true;
     dialog.menuChoice = GroupMenuChoice::Delete;
     presenter.OnGroupRightClicked(2);
-    ASSERT_TRUE(host.RunUntilSettled());
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(NameOfImage(host.processor.GroupImage(2)), "");
     EXPECT_EQ(dialog.captions[2], "Source2");
     // Only the name goes; the settings stay.
@@ -348,11 +339,11 @@ TEST_F(PresetFileTest, FilesThatAreNotLoaded) {
 }
 
 TEST_F(PresetFileTest, SingleSetFileBecomesTheDevicesCurrentSetting) {
-    host.ConnectOnline();
+    ConnectOnline();
     Open(PresetDialog::Load);
     host.processor.ClearRequestLog();
     Load("one.dsps");
-    ASSERT_TRUE(host.RunUntilSettled());
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(host.Model().GetOutput(0)->GetGain(), 21);
     EXPECT_EQ(host.processor.CurrentImage()[OutSlotOffset(0) + kOutGain], 21);
     EXPECT_EQ(shell.settingName, "one");
@@ -367,10 +358,10 @@ TEST_F(PresetFileTest, SingleSetFileBecomesTheDevicesCurrentSetting) {
 }
 
 TEST_F(PresetFileTest, AllDataFileIsSentWithTheListeningPositionLimited) {
-    host.ConnectOnline();
+    ConnectOnline();
     Open(PresetDialog::Load);
     Load("all.dspa");
-    ASSERT_TRUE(host.RunUntilSettled());
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(host.Model().GetOutput(0)->GetGain(), 21);
     EXPECT_EQ(host.processor.CurrentImage()[OutSlotOffset(0) + kOutGain], 21);
     EXPECT_EQ(g_ListenPositions[48], 3);
@@ -421,7 +412,7 @@ TEST_F(PresetPresenterTest, RefusedSaveChangesNothingAndSaysSo) {
 
 TEST_F(PresetPresenterTest, AllGroupsFileHoldsTheDevicesGroups) {
     NameDeviceGroups();
-    host.ConnectOnline();
+    ConnectOnline();
     // The host's copy of group 2 differs from the device until it is read.
     g_GroupImages[1][OutSlotOffset(0) + kOutGain] = 55;
 
@@ -460,27 +451,27 @@ TEST_F(PresetPresenterTest, AllGroupsFileHoldsTheDevicesGroups) {
 }
 
 TEST_F(PresetPresenterTest, AllGroupsSaveCutShortWritesNothingAndSaysSo) {
-    host.ConnectOnline();
+    ConnectOnline();
     Open(PresetDialog::Save);
     presenter.OnScopeClicked(SaveScope::AllGroups);
     dialog.chosenFile = FilePath("car.dspa");
     // The device leaves after answering the first reads of group 2.
     host.processor.InjectFault(CVirtualProcessor::Fault::Unplug, 10);
     presenter.OnSaveToFile();
-    ASSERT_TRUE(RunUntil([&] { return !presenter.AllGroupsSavePending(); }));
+    ASSERT_TRUE(host.RunUntil([&] { return !presenter.AllGroupsSavePending(); }));
     EXPECT_EQ(shell.shown, std::vector<TextId>{TextId::AllGroupsNotSaved});
     EXPECT_FALSE(std::filesystem::exists(FilePath("car.dspa")));
     EXPECT_EQ(shell.settingName, "");
 }
 
 TEST_F(PresetPresenterTest, AllGroupsSaveConnectsFirst) {
-    host.PlugIn();
+    host.AddDevice();
     Open(PresetDialog::Save);
     presenter.OnScopeClicked(SaveScope::AllGroups);
     dialog.chosenFile = FilePath("car.dspa");
     presenter.OnSaveToFile();
     EXPECT_EQ(shell.connectAttempts, 1);
-    ASSERT_TRUE(RunUntil([&] { return !presenter.AllGroupsSavePending(); }));
+    ASSERT_TRUE(host.RunUntil([&] { return !presenter.AllGroupsSavePending(); }));
     EXPECT_EQ(std::filesystem::file_size(FilePath("car.dspa")), kAllDataFileSize);
 }
 
@@ -489,8 +480,8 @@ TEST_F(PresetPresenterTest, AllGroupsSaveWithoutADeviceAsksForNoFile) {
     presenter.OnScopeClicked(SaveScope::AllGroups);
     dialog.chosenFile = FilePath("car.dspa");
     presenter.OnSaveToFile();
-    host.DispatchPending();
-    EXPECT_EQ(host.Shown(), std::vector<TextId>{TextId::UnableToConnect});
+    host.Session().Drain();
+    EXPECT_EQ(Shown(), std::vector<TextId>{TextId::UnableToConnect});
     EXPECT_TRUE(dialog.filters.empty());
     EXPECT_FALSE(presenter.AllGroupsSavePending());
 }

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "firmware/firmware_updater.h"
-#include "workspace/bus_host.h"
+#include "support/session_host.h"
+#include "workspace/settled.h"
 
 namespace {
 
-using bus_host::BusHost;
+using test_support::SessionHost;
 
 class FakeUpdateView : public IUpdateView {
 public:
@@ -56,13 +57,20 @@ public:
 
 class UpdatePresenterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_bChinese = false;
-        host.SetObserver([this](const UiMessage& m) {
+    UpdatePresenterTest() {
+        host.Session().SetMessageFilter([this](const UiMessage& m) {
             if (onMessage) onMessage(m);
             return presenter.HandleMessage(m.msg, m.wParam, m.lParam);
         });
     }
+    ~UpdatePresenterTest() override { host.Session().SetMessageFilter(nullptr); }
+
+    void ConnectOnline() {
+        if (!m_bPlugged) host.AddDevice();
+        m_bPlugged = true;
+        host.ConnectOnline();
+    }
+    std::vector<TextId> Shown() { return host.Session().Shown(); }
 
     std::string WriteImage(const std::string& name, std::size_t bytes) {
         const std::string path = m_files.Path() + "/" + name;
@@ -76,7 +84,8 @@ protected:
         return host.RunUntil([&] { return updater.Outcome() != UpgradeOutcome::Running; });
     }
 
-    BusHost host;
+    SessionHost host;
+    bool m_bPlugged = false;
     CFirmwareUpdater updater{host.Manager()};
     FakeUpdateView view;
     MemoryStore store;
@@ -86,7 +95,7 @@ protected:
 };
 
 TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
-    host.ConnectOnline();
+    ConnectOnline();
     const std::string image = WriteImage("fw.dsp", 100);
     presenter.Open();
 
@@ -102,7 +111,7 @@ TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
     presenter.OnStart(image);
     EXPECT_TRUE(g_bUpgrading);
     ASSERT_TRUE(RunUntilEnded());
-    host.DispatchPending();
+    host.Session().Drain();
 
     EXPECT_EQ(updater.Outcome(), UpgradeOutcome::Succeeded);
     EXPECT_EQ(closeAllowed, std::vector<bool>{false});
@@ -116,10 +125,10 @@ TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
     const std::vector<TextId> statuses = {TextId::SearchForDevice, TextId::UpgradeReady,
                                           TextId::UpgradeProgramming, TextId::UpgradeSuccess};
     EXPECT_EQ(view.statuses, statuses);
-    EXPECT_EQ(host.Shown(), std::vector<TextId>{TextId::FirmwareUpdateDone});
+    EXPECT_EQ(Shown(), std::vector<TextId>{TextId::FirmwareUpdateDone});
     EXPECT_TRUE(host.processor.LastInstalledImage().has_value());
     // The link stays down; closing is fine again.
-    EXPECT_FALSE(host.IsConnected());
+    EXPECT_FALSE(host.Session().IsConnected());
     EXPECT_TRUE(presenter.OnCloseRequested());
 }
 
@@ -151,14 +160,14 @@ TEST_F(UpdatePresenterTest, RefusedFileLeavesTheLinkAndShowsWhatIsLeftOfThePath)
         {wrongKind, TextId::UpgradeFileTypeError, wrongKind},
         {m_files.Path() + "/missing.dsp", TextId::HexFileError, ""},
     };
-    host.ConnectOnline();
+    ConnectOnline();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         presenter.OnStart(c.path);
-        host.DispatchPending();
-        EXPECT_EQ(host.Shown().back(), c.message);
+        host.Session().Drain();
+        EXPECT_EQ(Shown().back(), c.message);
         EXPECT_EQ(view.path, c.fieldAfter);
-        EXPECT_TRUE(host.IsConnected());
+        EXPECT_TRUE(host.Session().IsConnected());
         EXPECT_FALSE(g_bUpgrading);
     }
 }
@@ -179,23 +188,23 @@ TEST_F(UpdatePresenterTest, FactoryReset) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.online && !host.IsConnected()) host.ConnectOnline();
+        if (c.online && !host.Session().IsConnected()) ConnectOnline();
         sim::DeviceMemory changed = host.processor.Memory();
         changed.groups[0][0] = 'X';
         host.processor.SetMemory(changed);
         view.closed = 0;
         view.asked.clear();
         view.answerYes = c.yes;
-        const std::size_t shownBefore = host.Shown().size();
+        const std::size_t shownBefore = Shown().size();
 
         presenter.OnFactoryReset();
         if (c.online) {
-            ASSERT_TRUE(host.RunUntilSettled());
+            ASSERT_TRUE(RunUntilSettled(host));
         }
-        host.DispatchPending();
+        host.Session().Drain();
 
         EXPECT_EQ(view.asked, std::vector<TextId>{TextId::FactoryResetConfirm});
-        const std::vector<TextId> shown = host.Shown();
+        const std::vector<TextId> shown = Shown();
         EXPECT_EQ(std::vector<TextId>(shown.begin() + static_cast<long>(shownBefore), shown.end()),
                   c.shown);
         EXPECT_EQ(view.closed, c.closed);
