@@ -18,14 +18,14 @@
 #include "base/globals.h"
 #include "base/messages.h"
 #include "base/texts.h"
+#include "image/param_image.h"
 #include "link/connection_manager.h"
 #include "link/link_test_util.h"
 #include "link/message_queue.h"
-#include "link/model_link.h"
 #include "link/upgrade_hook.h"
 #include "link/vhid_backend.h"
 #include "model/ktv_data.h"
-#include "model/param_image.h"
+#include "model/model_link.h"
 #include "model/startup_contents.h"
 #include "protocol/ktv_command.h"
 #include "sim/sim_server.h"
@@ -91,12 +91,12 @@ struct FreshGlobals {
 
 class ConnectionTest : public ::testing::Test {
 protected:
-    ConnectionTest()
+    explicit ConnectionTest(const LinkTimings& timings = ShortTimings())
         : m_busEnv("TQR905_VHID_DIR", m_bus.Path()),
           m_claimsEnv("TQR905_CLAIMS_DIR", m_claims.Path()),
           m_registry(VhidOnly(m_bus.Path())),
           m_modelLink(m_model),
-          m_manager(m_registry, m_cmd, &m_modelLink, ShortTimings()) {}
+          m_manager(m_registry, m_cmd, &m_modelLink, timings, &m_queue.Steps()) {}
 
     void SetUp() override {
         g_pMessageSink = &m_queue;
@@ -160,6 +160,13 @@ protected:
             if (m.msg == UM_SHOW_MESSAGE) texts.push_back(static_cast<TextId>(m.wParam));
         }
         return texts;
+    }
+
+    // The Connect button on a link that is up, and the loop run until the
+    // device is closed.
+    void DisconnectWithButton() {
+        m_manager.OnConnectButton();
+        ASSERT_TRUE(RunUntilState(ConnectionState::Disconnected));
     }
 
     // Connects with the button and waits for the read-all to end.
