@@ -1,8 +1,6 @@
 #include "workspace/update_presenter.h"
 
 #include "base/globals.h"
-#include "base/messages.h"
-#include "firmware/firmware_updater.h"
 
 // The file dialog makes the chosen image's folder the working folder.
 std::string DataFilePattern(const std::string& workingFolder) {
@@ -11,7 +9,13 @@ std::string DataFilePattern(const std::string& workingFolder) {
 
 CUpdatePresenter::CUpdatePresenter(CFirmwareUpdater& updater, IUpdateView& view,
                                    IUpgradeFileStore& store)
-    : m_updater(updater), m_view(view), m_store(store) {}
+    : m_updater(updater), m_view(view), m_store(store) {
+    m_updater.SetListener(this);
+}
+
+CUpdatePresenter::~CUpdatePresenter() {
+    m_updater.SetListener(nullptr);
+}
 
 void CUpdatePresenter::Open() {
     m_strPath = m_store.Load().name;
@@ -38,7 +42,7 @@ void CUpdatePresenter::OnBrowse() {
 }
 
 void CUpdatePresenter::OnStart(const std::string& pathField) {
-    if (m_updater.IsUpgrading()) return;
+    if (m_updater.IsBusy()) return;
     m_strPath = pathField;
     if (m_updater.Start(m_strPath)) return;
     // An unreadable file forgets the path; the field shows what is left.
@@ -60,17 +64,13 @@ bool CUpdatePresenter::OnCloseRequested() {
 }
 
 bool CUpdatePresenter::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-    switch (msg) {
-        case UM_UPGRADE_STATUS:
-            m_view.ShowStatus(static_cast<TextId>(wParam));
-            return true;
-        case UM_UPGRADE_RANGE:
-            m_view.SetProgressRange(static_cast<int>(wParam));
-            return true;
-        case UM_UPGRADE_PROGRESS:
-            m_view.SetProgress(static_cast<int>(wParam));
-            return true;
-        default:
-            return m_updater.HandleMessage(msg, wParam, lParam);
+    return m_updater.HandleMessage(msg, wParam, lParam);
+}
+
+void CUpdatePresenter::OnUpgradeProgress(const UpgradeProgress& progress) {
+    if (progress.status) m_view.ShowStatus(*progress.status);
+    if (progress.nTotal > 0) {
+        m_view.SetProgressRange(progress.nTotal);
+        m_view.SetProgress(progress.nPosition);
     }
 }

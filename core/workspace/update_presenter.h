@@ -4,17 +4,19 @@
 // the status line, and the guards that keep the dialog open while an update
 // runs. The update itself is CFirmwareUpdater's.
 //
-// Runs on the user-interface thread. The front end hands the update's
-// messages to HandleMessage while the dialog is open; message boxes the core
-// posts (UM_SHOW_MESSAGE) are shown by the front end as any other.
+// Runs on the user-interface thread and never waits: the device search and
+// the pauses of the update are steps of the front end's loop, and each step
+// reaches the dialog as the updater's progress report. The front end hands
+// the update's messages to HandleMessage while the dialog is open; message
+// boxes the core posts (UM_SHOW_MESSAGE) are shown by the front end as any
+// other.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "base/texts.h"
-
-class CFirmwareUpdater;
+#include "firmware/firmware_updater.h"
 
 class IUpdateView {
 public:
@@ -51,9 +53,13 @@ constexpr char kUpgradeFilePatterns[] = "*.contr *.dsp";
 // DataFile/*.bin.
 std::string DataFilePattern(const std::string& workingFolder);
 
-class CUpdatePresenter {
+class CUpdatePresenter : private IUpgradeListener {
 public:
+    // Listens to the updater while it lives.
     CUpdatePresenter(CFirmwareUpdater& updater, IUpdateView& view, IUpgradeFileStore& store);
+    ~CUpdatePresenter() override;
+    CUpdatePresenter(const CUpdatePresenter&) = delete;
+    CUpdatePresenter& operator=(const CUpdatePresenter&) = delete;
 
     // The dialog opens: the remembered image is shown in the path field.
     void Open();
@@ -66,12 +72,13 @@ public:
     bool OnCloseRequested();
 
     // The update's messages (status line, progress, completion); true when
-    // the message was the dialog's.
+    // the message was the update's.
     bool HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
     const std::string& Path() const { return m_strPath; }
 
 private:
+    void OnUpgradeProgress(const UpgradeProgress& progress) override;
     // The guard's message when an update runs; true when the action may go on.
     bool MayAct();
 

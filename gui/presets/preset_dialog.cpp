@@ -14,7 +14,7 @@
 #include "base/texts.h"
 #include "gui/presets/dialog_look.h"
 #include "gui/presets/group_name_dialog.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 namespace {
 

@@ -150,6 +150,7 @@ TEST_F(PresetPresenterTest, CaptionsShowStoredNamesOnlyWhileConnected) {
     g_bChinese = true;
     presenter.Close();
     host.Manager().Disconnect();
+    ASSERT_TRUE(host.RunUntilState(ConnectionState::Disconnected));
     Open(PresetDialog::Save);
     EXPECT_EQ(dialog.captions[3], "音效3");
     EXPECT_EQ(dialog.shownScope, SaveScope::CurrentGroup);

@@ -109,7 +109,7 @@ TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
         presenter.OnStart(image);
     };
     presenter.OnStart(image);
-    EXPECT_TRUE(g_bUpgrading);
+    EXPECT_TRUE(updater.IsBusy());
     ASSERT_TRUE(RunUntilEnded());
     host.Session().Drain();
 
@@ -130,6 +130,25 @@ TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
     // The link stays down; closing is fine again.
     EXPECT_FALSE(host.Session().IsConnected());
     EXPECT_TRUE(presenter.OnCloseRequested());
+}
+
+// Start returns at once; the search runs as steps of the loop while the
+// status line says so, the dialog refuses to close, and a device that turns
+// up within the search window is updated.
+TEST_F(UpdatePresenterTest, SearchForTheDeviceKeepsTheWindowResponsive) {
+    const std::string image = WriteImage("fw.dsp", 100);
+    presenter.OnStart(image);
+    EXPECT_TRUE(updater.IsBusy());
+    EXPECT_FALSE(presenter.OnCloseRequested());
+    EXPECT_EQ(view.messages, std::vector<TextId>{TextId::DontCloseUpdate});
+    ASSERT_TRUE(host.RunUntil([&] { return !view.statuses.empty(); }));
+    EXPECT_EQ(view.statuses.front(), TextId::SearchForDevice);
+    EXPECT_EQ(updater.Phase(), UpgradePhase::Searching);
+
+    host.AddDevice();
+    ASSERT_TRUE(RunUntilEnded());
+    EXPECT_EQ(updater.Outcome(), UpgradeOutcome::Succeeded);
+    EXPECT_TRUE(host.processor.LastInstalledImage().has_value());
 }
 
 TEST_F(UpdatePresenterTest, BrowseRemembersTheChoice) {
