@@ -170,11 +170,24 @@ void CKTVCommand::StoreSystemItem(const ReplyHeader& reply) {
     }
 }
 
+// A status reply taken before a settings write reached the device carries the
+// source the user just replaced. Taken as the device's, it would put the old
+// source back into the settings, and the next system write would send it.
 void CKTVCommand::ReportSource(const ReplyHeader& reply) {
-    if (reply.length <= kStatusSourceByte) return;
+    if (reply.length <= kStatusSourceByte || SettingsWriteOutstanding()) return;
     int source = reply.data[kStatusSourceByte];
     if (source > kHighestStatusSource) source = kSourceReportedForHigher;
     if (source != m_nShownSource) {
         PostUiMessage(UM_SOURCE_CHANGED, static_cast<std::uintptr_t>(source));
     }
+}
+
+// Queued and not yet acknowledged, or marked for the queue pump.
+bool CKTVCommand::SettingsWriteOutstanding() const {
+    if (g_bSendSysSettings) return true;
+    return std::any_of(m_SendQueue.begin(), m_SendQueue.end(), [](const auto& packet) {
+        const BYTE* frame = packet->GetBuffer();
+        return frame[kFrameCommand] == CMD_WRITE && frame[kFrameType] == BT_SYSTEM &&
+               frame[kFrameIndex] == SYS_SETTINGS;
+    });
 }
