@@ -24,7 +24,7 @@
 #include "link/vhid_backend.h"
 #include "model/param_image.h"
 #include "model/record_layout.h"
-#include "model/startup_contents.h"
+#include "session/process_state.h"
 #include "session/tuner_session.h"
 #include "sim/sim_server.h"
 
@@ -76,20 +76,7 @@ struct FreshGlobals {
     ~FreshGlobals() { Reset(); }
     FreshGlobals(const FreshGlobals&) = delete;
     FreshGlobals& operator=(const FreshGlobals&) = delete;
-    static void Reset() {
-        g_bOnline = false;
-        g_bReplyError = false;
-        g_bUpgrading = false;
-        g_bUpgradeFinished = false;
-        g_bDeviceOpen = false;
-        g_bSendSysSettings = false;
-        g_bSendInputLevels = false;
-        g_nLastUpgradeCommand = 0;
-        g_DeviceModel.fill(0);
-        g_strDevicePath.Set("");
-        InitStartupContents();
-        g_nDeviceId = kDefaultDeviceId;
-    }
+    static void Reset() { ResetProcessState(); }
 };
 
 inline std::unique_ptr<HidBackendRegistry> VhidOnly(const std::string& busDir) {
