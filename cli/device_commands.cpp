@@ -15,6 +15,7 @@
 #include "link/claims.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
+#include "workspace/bulk_ops.h"
 #include "workspace/group_operations.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #include "session/process_state.h"
 
 #include "base/globals.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "link/hid_link.h"
 #include "link/upgrade_hook.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
 #include "model/startup_contents.h"
 
 void ResetProcessState() {

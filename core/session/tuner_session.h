@@ -35,9 +35,9 @@
 #include "link/hid_registry.h"
 #include "link/link_timings.h"
 #include "link/message_queue.h"
-#include "link/model_link.h"
 #include "model/ktv_data.h"
 #include "model/model_changes.h"
+#include "model/model_link.h"
 #include "protocol/ktv_command.h"
 #include "workspace/change_listener.h"
 #include "workspace/edits.h"
@@ -146,6 +146,7 @@ public:
     CKTVCommand& Command() override { return m_command; }
     CConnectionManager& Manager() { return *m_manager; }
     CMessageQueue& Queue() { return m_queue; }
+    CModelLink& ModelLink() { return m_modelLink; }
     const HidBackendRegistry& Registry() const { return *m_registry; }
     const LinkTimings& Timings() const { return m_manager->Timings(); }
 

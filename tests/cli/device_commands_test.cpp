@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "cli/cli_fixture.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "link/claims.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
 #include "sim/device_memory.h"
 
 namespace cli_test {
@@ -475,8 +475,9 @@ TEST_F(DeviceCommandsTest, AnInterruptStopsTheLinkAndReleasesTheDevice) {
     ASSERT_TRUE(m_servers.back()->Start().Ok());
     const std::string path = m_servers.back()->InterfacePath();
 
-    std::thread interrupter([] {
-        std::this_thread::sleep_for(150ms);
+    // Interrupted once the read after connecting is under way.
+    std::thread interrupter([this] {
+        EXPECT_TRUE(Eventually([this] { return m_processor.GetCounts().frames >= 3; }));
         RequestCliInterrupt();
     });
     const CliRun run = Cli({"show"});

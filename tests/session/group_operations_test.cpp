@@ -2,6 +2,8 @@
 // refused operation leaves alone, and what a preset file sent to the device
 // does to memory.
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "model/text_field.h"
@@ -35,7 +37,7 @@ TEST(GroupOperations, NameRules) {
 TEST(GroupOperations, RefusedStoreAndOfflineDeleteChangeNothing) {
     SessionHost host;
     host.AddDevice();
-    host.ConnectOnline();
+    ASSERT_TRUE(host.ConnectOnline());
     const GroupNames before = ReadGroupNames();
     const int requests = static_cast<int>(host.processor.RequestLog().size());
 
@@ -52,7 +54,7 @@ TEST(GroupOperations, RefusedStoreAndOfflineDeleteChangeNothing) {
 TEST(GroupOperations, StoreAndDeleteReachTheDevice) {
     SessionHost host;
     host.AddDevice();
-    host.ConnectOnline();
+    ASSERT_TRUE(host.ConnectOnline());
 
     const int transfers = host.Session().TransfersDone();
     ASSERT_TRUE(StoreToGroup(host.Session(), 4, "Jazz"));
@@ -74,7 +76,7 @@ TEST(GroupOperations, AllDataFileLimitsTheListeningPositionSelection) {
     SessionHost host;
     TempDir files;
     host.AddDevice();
-    host.ConnectOnline();
+    ASSERT_TRUE(host.ConnectOnline());
     const std::string path = files.Path() + "/car.dspa";
     g_ListenPositions[kListenSelectionByte] = 9;
     ASSERT_TRUE(SaveAllData(host.Model(), path));
@@ -89,7 +91,7 @@ TEST(GroupOperations, RefusedFileSendsNothing) {
     SessionHost host;
     TempDir files;
     host.AddDevice();
-    host.ConnectOnline();
+    ASSERT_TRUE(host.ConnectOnline());
     const std::string path = files.Path() + "/short.dsps";
     {
         std::FILE* file = std::fopen(path.c_str(), "wb");

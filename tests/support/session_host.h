@@ -1,29 +1,30 @@
 #pragma once
-// The host side of the tests that talk to a virtual processor, on the tuner
-// session as every front end runs it: a virtual bus and claim directory of
-// its own, processors served on that bus in this process, and the session
-// with only that bus as backend and shortened time-outs. The session's
-// messages are drained on the test's thread.
+// The host side of the tests and benchmarks that talk to a virtual
+// processor, on the tuner session as every front end runs it: a virtual bus
+// and claim directory of their own, processors served on that bus in this
+// process, and the session with only that bus as backend and shortened
+// time-outs. The session's messages are drained on the caller's thread.
+// Free of any test framework, so that benchmarks use it too.
 
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/globals.h"
 #include "base/messages.h"
 #include "base/texts.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "link/hid_link.h"
 #include "link/link_test_util.h"
 #include "link/upgrade_hook.h"
 #include "link/vhid_backend.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
 #include "session/process_state.h"
 #include "session/tuner_session.h"
 #include "sim/sim_server.h"
@@ -169,23 +170,29 @@ public:
     SessionHost(const SessionHost&) = delete;
     SessionHost& operator=(const SessionHost&) = delete;
 
-    // A processor served on the bus as <name>.sock: `processor` first, then
-    // processors of their own.
+    // A processor served on the bus as <name>.sock, answering at once:
+    // `processor` first, then processors of their own.
     SimServer& AddDevice(const std::string& name = "tqr905") {
         CVirtualProcessor* target = &processor;
-        if (!m_servers.empty()) {
-            m_extraProcessors.push_back(std::make_unique<CVirtualProcessor>());
-            target = m_extraProcessors.back().get();
-        }
+        if (!m_servers.empty()) target = &NewProcessor();
         SimServerOptions options;
-        options.busDir = m_bus.Path();
         options.name = name;
         options.latencyMs = 0;
         options.rebootAway = 20ms;
-        m_servers.push_back(std::make_unique<SimServer>(*target, options));
+        return AddServer(options, *target);
+    }
+    // A server with options of the test's own, on this host's bus; started.
+    SimServer& AddServer(SimServerOptions options, CVirtualProcessor& served) {
+        if (options.busDir.empty()) options.busDir = m_bus.Path();
+        m_servers.push_back(std::make_unique<SimServer>(served, options));
         const LinkStatus started = m_servers.back()->Start();
-        EXPECT_TRUE(started.Ok()) << started.ErrorText();
+        if (!started.Ok()) throw std::runtime_error("simulated device: " + started.ErrorText());
         return *m_servers.back();
+    }
+    // Another processor, living as long as the host.
+    CVirtualProcessor& NewProcessor() {
+        m_extraProcessors.push_back(std::make_unique<CVirtualProcessor>());
+        return *m_extraProcessors.back();
     }
 
     CTunerSession& Session() { return m_session; }
@@ -193,6 +200,9 @@ public:
     CKTV_Data& Model() { return m_session.Model(); }
     CKTVCommand& Command() { return m_session.Command(); }
     const std::string& BusPath() const { return m_bus.Path(); }
+    const std::string& ClaimsPath() const { return m_claims.Path(); }
+    // The sessions's queue drained on this thread; for tests that look at it.
+    CMessageQueue& Queue() { return m_session.Queue(); }
 
     // Drains messages until the condition holds; false after the generous
     // wait. Link failures do not end it (tests wait for them too).
@@ -203,10 +213,11 @@ public:
     bool RunUntilState(ConnectionState state) {
         return RunUntil([&] { return m_session.State() == state; });
     }
-    // Connects with the button and waits for the read-all to end.
-    void ConnectOnline() {
+    // Connects with the button and waits for the read-all to end; false
+    // when it did not get there.
+    bool ConnectOnline() {
         Manager().OnConnectButton();
-        ASSERT_TRUE(RunUntilState(ConnectionState::Online)) << m_session.LastError();
+        return RunUntilState(ConnectionState::Online);
     }
 
     CVirtualProcessor processor;
