@@ -25,6 +25,8 @@ constexpr auto kGenerousWait = kEventWait;
 
 class ConnectionTest : public ::testing::Test {
 protected:
+    explicit ConnectionTest(const LinkTimings& timings = ShortTimings()) : m_host(timings) {}
+
     // A processor served on the bus as <name>.sock: m_processor first, then
     // processors of their own.
     SimServer& AddDevice(const std::string& name = "tqr905") { return m_host.AddDevice(name); }
@@ -42,6 +44,13 @@ protected:
     int Seen(unsigned msg) const { return m_host.heard.Seen(msg); }
     // The message boxes a front end would have shown.
     const std::vector<TextId>& Shown() const { return m_host.heard.shown; }
+
+    // The Connect button on a link that is up, and the loop run until the
+    // device is closed.
+    void DisconnectWithButton() {
+        m_manager.OnConnectButton();
+        ASSERT_TRUE(RunUntilState(ConnectionState::Disconnected));
+    }
 
     // Connects with the button and waits for the read-all to end.
     void ConnectOnline() { ASSERT_TRUE(m_host.ConnectOnline()) << m_manager.LastError(); }

@@ -137,6 +137,9 @@ public:
     void OnTransferHidden() override { ++transfersHidden; }
     void OnPresetMenu(int group) override { presetMenus.push_back(group); }
 
+    // Forgets everything heard so far.
+    void Clear() { *this = RecordingListener(); }
+
     int Seen(unsigned msg) const {
         return static_cast<int>(std::count_if(messages.begin(), messages.end(),
                                               [msg](const UiMessage& m) { return m.msg == msg; }));
