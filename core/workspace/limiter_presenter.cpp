@@ -36,6 +36,11 @@ void LimiterPresenter::ReloadEqualizer(int channel) {
     Reload();
 }
 
+void LimiterPresenter::Relabel() {
+    m_view.Retranslate();
+    Reload();
+}
+
 void LimiterPresenter::Reload() {
     int threshold = 0;
     int attack = 0;

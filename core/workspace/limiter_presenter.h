@@ -18,6 +18,8 @@ public:
     virtual void ShowAttack(int code) = 0;     // 0..106
     // The release list and the selected entry (-1: none).
     virtual void ShowRelease(const std::vector<std::string>& entries, int selected) = 0;
+    // Captions in the current language.
+    virtual void Retranslate() {}
 };
 
 class LimiterPresenter : public IWorkspacePart {
@@ -33,7 +35,7 @@ public:
 
     // IWorkspacePart: the fields sit with the equalizer and reload with it.
     void ReloadEqualizer(int channel) override;
-    void Relabel() override { Reload(); }
+    void Relabel() override;
 
 private:
     CKTV_OutData& Selected();
