@@ -1,0 +1,87 @@
+#include "gui/workspace/limiter_fields.h"
+
+#include <QComboBox>
+#include <QLabel>
+
+#include "base/texts.h"
+#include "controls/num_value.h"
+#include "gui/controls/num_field.h"
+#include "gui/workspace/list_util.h"
+
+namespace {
+
+constexpr int kThresholdMax = 360;
+constexpr double kThresholdStep = 0.1;  // dBu per step from -30 dBu
+constexpr double kThresholdOffset = 30.0;
+constexpr int kAttackMax = 106;
+constexpr int kCaptionWidth = 78;
+constexpr int kRowHeight = 22;
+constexpr int kRowPitch = 26;
+
+}  // namespace
+
+LimiterFields::LimiterFields(IWorkspaceHost& host, QWidget* parent)
+    : QWidget(parent), m_presenter(host, *this) {
+    setObjectName(QStringLiteral("limiter"));
+    const int fieldWidth = 110;
+    m_pTitle = new QLabel(this);
+    m_pTitle->setGeometry(0, 0, 200, 18);
+    QFont bold = m_pTitle->font();
+    bold.setBold(true);
+    m_pTitle->setFont(bold);
+
+    int y = 20;
+    m_pThresholdCaption = new QLabel(this);
+    m_pThresholdCaption->setGeometry(0, y, kCaptionWidth, kRowHeight);
+    m_pThreshold = new CNumField(this);
+    m_pThreshold->setObjectName(QStringLiteral("limiter.threshold"));
+    m_pThreshold->SetStep(kThresholdStep);
+    m_pThreshold->SetOffset(kThresholdOffset);
+    m_pThreshold->SetType(kValThresholdDbu);
+    m_pThreshold->SetRange(0, kThresholdMax);
+    m_pThreshold->setGeometry(kCaptionWidth, y, fieldWidth, kRowHeight);
+    connect(m_pThreshold, &CNumField::committed, this,
+            [this](int pos) { m_presenter.OnThresholdCommitted(pos); });
+
+    y += kRowPitch;
+    m_pAttackCaption = new QLabel(this);
+    m_pAttackCaption->setGeometry(0, y, kCaptionWidth, kRowHeight);
+    m_pAttack = new CNumField(this);
+    m_pAttack->setObjectName(QStringLiteral("limiter.attack"));
+    m_pAttack->SetType(kValAttack);
+    m_pAttack->SetRange(0, kAttackMax);
+    m_pAttack->setGeometry(kCaptionWidth, y, fieldWidth, kRowHeight);
+    connect(m_pAttack, &CNumField::committed, this,
+            [this](int pos) { m_presenter.OnAttackCommitted(pos); });
+
+    y += kRowPitch;
+    m_pReleaseCaption = new QLabel(this);
+    m_pReleaseCaption->setGeometry(0, y, kCaptionWidth, kRowHeight);
+    m_pRelease = new QComboBox(this);
+    m_pRelease->setObjectName(QStringLiteral("limiter.release"));
+    m_pRelease->setGeometry(kCaptionWidth, y, fieldWidth, kRowHeight);
+    connect(m_pRelease, &QComboBox::activated, this,
+            [this](int entry) { m_presenter.OnReleaseChosen(entry); });
+
+    setFixedSize(kCaptionWidth + fieldWidth, y + kRowHeight);
+    Retranslate();
+}
+
+void LimiterFields::Retranslate() {
+    m_pTitle->setText(QString::fromUtf8(Text(TextId::LimiterTitle)));
+    m_pThresholdCaption->setText(QString::fromUtf8(Text(TextId::LimiterThreshold)));
+    m_pAttackCaption->setText(QString::fromUtf8(Text(TextId::LimiterAttack)));
+    m_pReleaseCaption->setText(QString::fromUtf8(Text(TextId::LimiterRelease)));
+}
+
+void LimiterFields::ShowThreshold(int step) {
+    m_pThreshold->SetPos(step);
+}
+
+void LimiterFields::ShowAttack(int code) {
+    m_pAttack->SetPos(code);
+}
+
+void LimiterFields::ShowRelease(const std::vector<std::string>& entries, int selected) {
+    SetListEntries(m_pRelease, entries, selected);
+}
