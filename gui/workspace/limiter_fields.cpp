@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 
 #include "base/texts.h"
 #include "controls/num_value.h"
@@ -74,12 +75,24 @@ void LimiterFields::Retranslate() {
     m_pReleaseCaption->setText(QString::fromUtf8(Text(TextId::LimiterRelease)));
 }
 
-void LimiterFields::ShowThreshold(int step) {
-    m_pThreshold->SetPos(step);
+namespace {
+
+void ShowOrBlank(CNumField* field, std::optional<int> pos) {
+    if (pos) {
+        field->SetPos(*pos);
+    } else {
+        field->Edit()->clear();
+    }
 }
 
-void LimiterFields::ShowAttack(int code) {
-    m_pAttack->SetPos(code);
+}  // namespace
+
+void LimiterFields::ShowThreshold(std::optional<int> step) {
+    ShowOrBlank(m_pThreshold, step);
+}
+
+void LimiterFields::ShowAttack(std::optional<int> code) {
+    ShowOrBlank(m_pAttack, code);
 }
 
 void LimiterFields::ShowRelease(const std::vector<std::string>& entries, int selected) {
