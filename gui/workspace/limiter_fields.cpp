@@ -16,6 +16,8 @@ constexpr double kThresholdStep = 0.1;  // dBu per step from -30 dBu
 constexpr double kThresholdOffset = 30.0;
 constexpr int kAttackMax = 106;
 constexpr int kCaptionWidth = 78;
+constexpr int kFieldWidth = 110;
+constexpr int kTitleHeight = 18;
 constexpr int kRowHeight = 22;
 constexpr int kRowPitch = 26;
 
@@ -24,48 +26,45 @@ constexpr int kRowPitch = 26;
 LimiterFields::LimiterFields(IWorkspaceHost& host, QWidget* parent)
     : QWidget(parent), m_presenter(host, *this) {
     setObjectName(QStringLiteral("limiter"));
-    const int fieldWidth = 110;
     m_pTitle = new QLabel(this);
-    m_pTitle->setGeometry(0, 0, 200, 18);
+    m_pTitle->setGeometry(0, 0, kCaptionWidth + kFieldWidth, kTitleHeight);
     QFont bold = m_pTitle->font();
     bold.setBold(true);
     m_pTitle->setFont(bold);
 
-    int y = 20;
-    m_pThresholdCaption = new QLabel(this);
-    m_pThresholdCaption->setGeometry(0, y, kCaptionWidth, kRowHeight);
     m_pThreshold = new CNumField(this);
-    m_pThreshold->setObjectName(QStringLiteral("limiter.threshold"));
     m_pThreshold->SetStep(kThresholdStep);
     m_pThreshold->SetOffset(kThresholdOffset);
     m_pThreshold->SetType(kValThresholdDbu);
     m_pThreshold->SetRange(0, kThresholdMax);
-    m_pThreshold->setGeometry(kCaptionWidth, y, fieldWidth, kRowHeight);
     connect(m_pThreshold, &CNumField::committed, this,
             [this](int pos) { m_presenter.OnThresholdCommitted(pos); });
+    m_pThresholdCaption = AddRow(0, m_pThreshold, QStringLiteral("limiter.threshold"));
 
-    y += kRowPitch;
-    m_pAttackCaption = new QLabel(this);
-    m_pAttackCaption->setGeometry(0, y, kCaptionWidth, kRowHeight);
     m_pAttack = new CNumField(this);
-    m_pAttack->setObjectName(QStringLiteral("limiter.attack"));
     m_pAttack->SetType(kValAttack);
     m_pAttack->SetRange(0, kAttackMax);
-    m_pAttack->setGeometry(kCaptionWidth, y, fieldWidth, kRowHeight);
     connect(m_pAttack, &CNumField::committed, this,
             [this](int pos) { m_presenter.OnAttackCommitted(pos); });
+    m_pAttackCaption = AddRow(1, m_pAttack, QStringLiteral("limiter.attack"));
 
-    y += kRowPitch;
-    m_pReleaseCaption = new QLabel(this);
-    m_pReleaseCaption->setGeometry(0, y, kCaptionWidth, kRowHeight);
     m_pRelease = new QComboBox(this);
-    m_pRelease->setObjectName(QStringLiteral("limiter.release"));
-    m_pRelease->setGeometry(kCaptionWidth, y, fieldWidth, kRowHeight);
     connect(m_pRelease, &QComboBox::activated, this,
             [this](int entry) { m_presenter.OnReleaseChosen(entry); });
+    m_pReleaseCaption = AddRow(2, m_pRelease, QStringLiteral("limiter.release"));
 
-    setFixedSize(kCaptionWidth + fieldWidth, y + kRowHeight);
+    setFixedSize(kCaptionWidth + kFieldWidth, kTitleHeight + 2 + 3 * kRowPitch);
     Retranslate();
+}
+
+// Row `row` below the title: a caption, then the control.
+QLabel* LimiterFields::AddRow(int row, QWidget* control, const QString& name) {
+    const int y = kTitleHeight + 2 + row * kRowPitch;
+    auto* caption = new QLabel(this);
+    caption->setGeometry(0, y, kCaptionWidth, kRowHeight);
+    control->setObjectName(name);
+    control->setGeometry(kCaptionWidth, y, kFieldWidth, kRowHeight);
+    return caption;
 }
 
 void LimiterFields::Retranslate() {

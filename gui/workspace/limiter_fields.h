@@ -25,6 +25,8 @@ public:
     void ShowRelease(const std::vector<std::string>& entries, int selected) override;
 
 private:
+    QLabel* AddRow(int row, QWidget* control, const QString& name);
+
     LimiterPresenter m_presenter;
     QLabel* m_pTitle = nullptr;
     QLabel* m_pThresholdCaption = nullptr;

@@ -19,33 +19,15 @@
 #include "gui/workspace/eq_panel.h"
 #include "gui/workspace/limiter_fields.h"
 #include "gui/workspace/xover_group.h"
-#include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/startup_contents.h"
-#include "protocol/ktv_command.h"
 #include "response/filter.h"
-#include "workspace/workspace_host.h"
+#include "workspace/offline_host.h"
 
 namespace {
 
-// The model from the start-up image, offline.
-class OfflineHost : public IWorkspaceHost {
-public:
-    OfflineHost() {
-        g_bOnline = false;
-        InitStartupContents();
-        m_model = std::make_unique<CKTV_Data>();
-        m_model->LoadFromImage(g_CurImage, kLoadModeCurrent);
-    }
-    CKTV_Data& Model() override { return *m_model; }
-    CKTVCommand& Command() override { return m_cmd; }
-    bool IsConnected() const override { return false; }
-    CFilter& Band(int c, int band) { return *m_model->GetOutput(c)->GetBand(band); }
-
-private:
-    std::unique_ptr<CKTV_Data> m_model;
-    CKTVCommand m_cmd;
-};
+CFilter& Band(IWorkspaceHost& host, int c, int band) {
+    return *host.Model().GetOutput(c)->GetBand(band);
+}
 
 template <typename T>
 T* Find(QWidget& root, const QString& name) {
@@ -91,7 +73,7 @@ private slots:
 
     void typedGainReachesTheBandAndMarksIt() {
         Type(Edit(*panel, "eq.band5.gain"), "6");
-        QCOMPARE(host->Band(0, 4).GetGainIndex(), 260);
+        QCOMPARE(Band(*host, 0, 4).GetGainIndex(), 260);
         QCOMPARE(Find<CFader>(*panel, "eq.band5.fader")->value(), 260);
         QVERIFY(Find<CNumField>(*panel, "eq.band5.gain")->IsHighlighted());
         const QColor label =
@@ -209,9 +191,9 @@ private slots:
         if (dir.isEmpty()) QSKIP("TQR905_SHOT_DIR not set");
         {
             std::lock_guard lock(g_csModel);
-            host->Band(0, 6).SetGainIndex(290);
-            host->Band(0, 20).SetGainIndex(95);
-            host->Band(0, 20).SetBandwidthIndex(3);
+            Band(*host, 0, 6).SetGainIndex(290);
+            Band(*host, 0, 20).SetGainIndex(95);
+            Band(*host, 0, 20).SetBandwidthIndex(3);
         }
         for (bool chinese : {false, true}) {
             g_bChinese = chinese;
