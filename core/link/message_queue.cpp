@@ -3,11 +3,28 @@
 #include <algorithm>
 
 void CMessageQueue::Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    PostTo(MessageReceiver::MainView, msg, wParam, lParam);
+}
+
+void CMessageQueue::PostTo(MessageReceiver receiver, unsigned msg, std::uintptr_t wParam,
+                           std::intptr_t lParam) {
+    std::function<void()> wake;
     {
         std::lock_guard lock(m_mutex);
-        m_messages.push_back({msg, wParam, lParam});
+        m_messages.push_back({msg, wParam, lParam, receiver});
+        if (m_wake && !m_bWakeOutstanding) {
+            m_bWakeOutstanding = true;
+            wake = m_wake;
+        }
     }
     m_posted.notify_one();
+    if (wake) wake();
+}
+
+void CMessageQueue::SetWakeHook(std::function<void()> wake) {
+    std::lock_guard lock(m_mutex);
+    m_wake = std::move(wake);
+    m_bWakeOutstanding = false;
 }
 
 std::optional<UiMessage> CMessageQueue::Wait(Clock::duration timeout) {
@@ -45,9 +62,14 @@ bool CMessageQueue::RunUntil(const Handler& handler, const std::function<bool()>
 }
 
 std::size_t CMessageQueue::DispatchPending(const Handler& handler) {
-    // Messages the handlers post meanwhile wait for the next call.
+    // Messages the handlers post meanwhile wait for the next call (and wake it).
     m_steps.RunDue();
-    const std::size_t queued = Size();
+    std::size_t queued = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_bWakeOutstanding = false;
+        queued = m_messages.size();
+    }
     std::size_t count = 0;
     while (count < queued && WaitAndDispatch(handler, Clock::duration::zero()))
         ++count;

@@ -1,9 +1,11 @@
 #pragma once
-// CMessageQueue: the message sink of a front end without a window system
-// (the command-line tool, tests). Any thread posts; the front end's own
-// thread waits for messages and dispatches them to its handlers, in order.
-// It is that thread's event loop too: the steps asked for through Steps()
-// run between messages when they are due, and no wait outlasts the next one.
+// CMessageQueue: the message sink every front end drains. Any thread posts;
+// the front end's own thread dispatches the messages to its handlers, in
+// order. A front end with an event loop gives a wake hook and drains when it
+// is called. One without (the command-line tool, tests) waits on the queue,
+// which is then that thread's event loop too: the steps asked for through
+// Steps() run between messages when they are due, and no wait outlasts the
+// next one.
 
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +23,7 @@ struct UiMessage {
     unsigned msg = 0;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
+    MessageReceiver receiver = MessageReceiver::MainView;
 };
 
 class CMessageQueue : public IMessageSink {
@@ -29,6 +32,14 @@ public:
     using Handler = std::function<void(const UiMessage&)>;
 
     void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void PostTo(MessageReceiver receiver, unsigned msg, std::uintptr_t wParam,
+                std::intptr_t lParam) override;
+
+    // Called on the posting thread when a message arrives and no wake is
+    // outstanding: the front end schedules one drain from it (it must not
+    // block or dispatch). A wake is outstanding from the call until the next
+    // DispatchPending begins, so messages posted meanwhile ride on it.
+    void SetWakeHook(std::function<void()> wake);
 
     // The oldest message, waiting for one up to the time-out.
     std::optional<UiMessage> Wait(Clock::duration timeout);
@@ -61,4 +72,6 @@ private:
     std::condition_variable m_posted;
     std::deque<UiMessage> m_messages;
     CStepQueue m_steps;
+    std::function<void()> m_wake;
+    bool m_bWakeOutstanding = false;
 };

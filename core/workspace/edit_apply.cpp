@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
-#include "protocol/bulk_ops.h"
+#include "model/model_changes.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "response/filter.h"
+#include "workspace/bulk_ops.h"
 #include "workspace/channel_ops.h"
 #include "workspace/edit_checks.h"
 #include "workspace/edit_values.h"
@@ -141,14 +142,7 @@ std::vector<const Edit*> ApplyOrder(CKTV_Data& model, const std::vector<Edit>& e
 // ------------------------------------------------------------ applying
 
 // Which items of a channel's slot changed, so that the image follows.
-struct TouchedItems {
-    bool level = false;
-    bool xover = false;
-    bool mix = false;
-    bool limiter = false;
-    bool name = false;
-    std::uint32_t bands = 0;
-};
+using TouchedItems = ChannelChanges;
 constexpr std::uint32_t kAllBands = (1u << kOutBandCount) - 1;
 
 class EditApplier {
@@ -158,6 +152,7 @@ public:
 
     void Apply(const Edit& e);
     void Finish();
+    ModelChanges Changes() const { return {m_touched, m_bSystemChanged}; }
 
 private:
     CKTV_OutData& Out(int c) { return *m_model.GetOutput(c); }
@@ -427,12 +422,12 @@ EditOutcome ApplyEdits(CKTV_Data& model, CKTVCommand& cmd, bool connected,
                        const std::vector<Edit>& edits) {
     std::lock_guard lock(g_csModel);
     std::vector<std::string> errors = CheckEdits(model, edits);
-    if (!errors.empty()) return {false, std::move(errors)};
+    if (!errors.empty()) return {false, std::move(errors), {}};
     EditApplier applier(model, cmd, connected);
     for (const Edit* e : ApplyOrder(model, edits))
         applier.Apply(*e);
     applier.Finish();
-    return {true, {}};
+    return {true, {}, applier.Changes()};
 }
 
 bool NothingPending(const CKTV_Data& model, CKTVCommand& cmd) {

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <vector>
 
-#include "model/param_image.h"
-#include "model/record_layout.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "sim/virtual_processor.h"
 #include "workspace/edit_fixture.h"
 #include "workspace/workspace_host.h"
