@@ -7,7 +7,7 @@
 
 #include "base/globals.h"
 #include "model/ktv_data.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "model/startup_contents.h"
 #include "protocol/ktv_command.h"
 #include "workspace/workspace_host.h"
