@@ -195,6 +195,12 @@ private slots:
             Band(*host, 0, 20).SetGainIndex(95);
             Band(*host, 0, 20).SetBandwidthIndex(3);
         }
+        // As the application shows them: Fusion on the dialog background.
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QPalette pal = window->palette();
+        pal.setColor(QPalette::Window, QColor(227, 228, 238));
+        window->setPalette(pal);
+        window->setAutoFillBackground(true);
         for (bool chinese : {false, true}) {
             g_bChinese = chinese;
             panel->Presenter().Relabel();
