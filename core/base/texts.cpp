@@ -99,6 +99,24 @@ constexpr Entry kTexts[] = {
     {TextId::LimiterRelease, "释放时间", "Release"},
     // The release list: a multiple of the attack time, the same in both languages.
     {TextId::LimiterReleaseEntry, "Atk × ", "Atk × "},
+    // Car diagram, channel links, mixer panel, variant dialog
+    {TextId::DelayUnitMs, "毫秒", "ms"},
+    {TextId::DelayUnitCm, "厘米", "cm"},
+    {TextId::DelayUnitInch, "英寸", "in"},
+    {TextId::LinkDialogTitle, "声场联调", "Grouping of Front channel"},
+    {TextId::LinkSideLeft, "以左侧为准", "Left side"},
+    {TextId::LinkSideRight, "以右侧为准", "Right side"},
+    {TextId::NoLinkPairs, "无通道可以联调", "无通道可以联调"},
+    {TextId::Link56, "Link56", "Link56"},
+    {TextId::ButtonOk, "确定", "OK"},
+    {TextId::ButtonCancel, "取消", "Cancel"},
+    {TextId::MixerTitle, "混音", "Mixer"},
+    {TextId::MixerMoreInputs, "更多输入", "More inputs"},
+    {TextId::MixerInputFormat, "输入%d", "IN%d"},
+    {TextId::MixerOutputFormat, "CH%d", "CH%d"},
+    {TextId::VariantDialogTitle, "机型选择", "Select Modal"},
+    {TextId::VariantName0, "机型 A", "Model A"},
+    {TextId::VariantName1, "机型 B", "Model B"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),

@@ -81,6 +81,24 @@ enum class TextId : unsigned {
     LimiterAttack,
     LimiterRelease,
     LimiterReleaseEntry,
+    // Car diagram, channel links, mixer panel, variant dialog
+    DelayUnitMs,
+    DelayUnitCm,
+    DelayUnitInch,
+    LinkDialogTitle,
+    LinkSideLeft,
+    LinkSideRight,
+    NoLinkPairs,
+    Link56,
+    ButtonOk,
+    ButtonCancel,
+    MixerTitle,
+    MixerMoreInputs,
+    MixerInputFormat,
+    MixerOutputFormat,
+    VariantDialogTitle,
+    VariantName0,
+    VariantName1,
 
     Count
 };
