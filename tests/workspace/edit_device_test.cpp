@@ -6,6 +6,7 @@
 #include "model/param_image.h"
 #include "model/record_layout.h"
 #include "sim/virtual_processor.h"
+#include "workspace/device_link.h"
 #include "workspace/edit_fixture.h"
 
 namespace {
@@ -17,39 +18,13 @@ class DeviceEditTest : public EditTest {
 protected:
     void SetUp() override {
         EditTest::SetUp();
-        sim::DeviceMemory memory = device.Memory();
-        memory.current = g_CurImage;
-        memory.sysSettings = g_SysSettings;
-        device.SetMemory(memory);
+        SeedDevice(device);
         g_bOnline = true;
     }
 
-    int RunLinkUntilIdle() {
-        int exchanges = 0;
-        for (; exchanges < 2000 && !NothingPending(*model, cmd); ++exchanges) {
-            std::lock_guard lock(g_csModel);
-            if (cmd.GetCount() == 0) cmd.PushPacket(model->NextPendingChange());
-            CSendData* head = cmd.PeekHead();
-            std::vector<CVirtualProcessor::Report> replies;
-            CVirtualProcessor::Report report{};
-            while (head->FillReport(report.data())) {
-                const CVirtualProcessor::Output out = device.HandleOutputReport(report);
-                replies.insert(replies.end(), out.reports.begin(), out.reports.end());
-            }
-            for (const CVirtualProcessor::Report& r : replies)
-                cmd.ParseBytes(r.data() + 1, kReportPayload);
-        }
-        return exchanges;
-    }
-
-    std::vector<BYTE> DeviceSlot(int c) {
-        const ParamImage image = device.CurrentImage();
-        const BYTE* slot = image.data() + OutSlotOffset(c);
-        return std::vector<BYTE>(slot, slot + kOutBlockSize);
-    }
-    std::vector<BYTE> HostSlot(int c) {
-        return std::vector<BYTE>(Slot(c), Slot(c) + kOutBlockSize);
-    }
+    int RunLinkUntilIdle() { return ::RunLinkUntilIdle(*model, cmd, device); }
+    std::vector<BYTE> DeviceSlot(int c) { return OutSlotBytes(device.CurrentImage(), c); }
+    std::vector<BYTE> HostSlot(int c) { return OutSlotBytes(g_CurImage, c); }
 
     CVirtualProcessor device;
 };
