@@ -8,9 +8,9 @@
 
 #include "base/globals.h"
 #include "cli/commands.h"
-#include "cli/pinned_backend.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
+#include "link/pinned_backend.h"
 #include "model/param_image.h"
 #include "model/record_layout.h"
 #include "model/startup_contents.h"

@@ -14,6 +14,7 @@
 #include "cli/json_writer.h"
 #include "cli/settings_print.h"
 #include "link/claims.h"
+#include "model/system_area.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
 #include "protocol/bulk_ops.h"
@@ -21,8 +22,6 @@
 namespace {
 
 constexpr int kGroupNameBytes = 13;  // what a name reply brings back intact
-constexpr int kListenCurrentByte = 48;
-constexpr BYTE kHighestListenPosition = 3;
 
 // Exchanges of the bulk transfers, for bounding their waits.
 constexpr int kWriteGroupPackets = 20;  // mute, name, 7 blocks, unmute
@@ -45,15 +44,6 @@ std::optional<int> DeviceGroupArg(CliContext& ctx, int& status) {
     const auto group = ParseIntInRange(ctx.line.positional[0], 1, kDeviceGroupCount);
     if (!group) status = Fail(ctx, kExitUsage, "the group is a number 1..6");
     return group;
-}
-
-std::array<std::string, kDeviceGroupCount> DeviceGroupNames() {
-    std::lock_guard lock(g_csModel);
-    std::array<std::string, kDeviceGroupCount> names;
-    for (int g = 0; g < kDeviceGroupCount; ++g)
-        names[static_cast<std::size_t>(g)] =
-            GroupNameOf(g_GroupImages[static_cast<std::size_t>(g)]);
-    return names;
 }
 
 // A save that cannot succeed is refused before the device is read for it.
@@ -89,11 +79,11 @@ int CheckPresetFile(CliContext& ctx, const std::string& path, PresetExt ext) {
 }
 
 int ReadAllGroups(CDeviceSession& session, CliContext& ctx, const std::string& path) {
-    const int group6Before = session.Group6Loads();
+    const int group6Before = session.Session().DeviceGroupReads();
     if (!QueueReadStoredGroups(session.Command(), session.Manager().IsConnected()))
         return session.ReportWaitEnd(WaitEnd::LinkDown, "reading the groups");
-    const WaitEnd end =
-        session.RunUntil([&] { return session.Group6Loads() > group6Before; }, kReadGroupsPackets);
+    const WaitEnd end = session.RunUntil(
+        [&] { return session.Session().DeviceGroupReads() > group6Before; }, kReadGroupsPackets);
     if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "reading the groups");
     const PresetResult saved = SaveAllData(session.Model(), path);
     if (!saved) return SaveFailure(ctx, PresetExt::AllData, saved.detail);
@@ -104,7 +94,7 @@ int WritePreset(CDeviceSession& session, CliContext& ctx, const std::string& pat
     CKTV_Data& model = session.Model();
     CKTVCommand& cmd = session.Command();
     const bool connected = session.Manager().IsConnected();
-    const int transfersBefore = session.TransfersDone();
+    const int transfersBefore = session.Session().TransfersDone();
     if (ext == PresetExt::SingleSet) {
         const PresetResult loaded = LoadSingleSet(model, path);
         if (!loaded) return Fail(ctx, kExitFile, WithDetail(loaded.errorText, loaded.detail));
@@ -117,8 +107,7 @@ int WritePreset(CDeviceSession& session, CliContext& ctx, const std::string& pat
     QueueSendEverything(cmd, connected);
     {
         std::lock_guard lock(g_csModel);
-        BYTE& current = g_ListenPositions[kListenCurrentByte];
-        current = std::min(current, kHighestListenPosition);
+        LimitListenSelection();
     }
     return session.WaitForTransfer(transfersBefore, kSendEverythingPackets + kPumpAllowance,
                                    "sending " + path);
@@ -137,7 +126,7 @@ int CheckGroupName(CliContext& ctx, const std::string& name) {
     return kExitOk;
 }
 
-void PrintNames(CliContext& ctx, const std::array<std::string, kDeviceGroupCount>& names) {
+void PrintNames(CliContext& ctx, const GroupNames& names) {
     if (ctx.line.Has("json")) {
         JsonWriter json(ctx.out);
         WriteGroupNamesJson(json, names);
@@ -196,12 +185,12 @@ int CmdInfo(CliContext& ctx) {
         if (ctx.line.Has("json")) {
             JsonWriter json(ctx.out);
             json.BeginObject();
-            json.Member("device", session.DevicePath());
+            json.Member("device", session.Session().DevicePath());
             json.Member("identification", session.Identification());
             json.Member("state", state);
             json.EndObject();
         } else {
-            ctx.out << "device: " << session.DevicePath() << "\n"
+            ctx.out << "device: " << session.Session().DevicePath() << "\n"
                     << "identification: " << session.Identification() << "\n"
                     << "state: " << state << "\n";
         }
@@ -212,15 +201,12 @@ int CmdInfo(CliContext& ctx) {
 int CmdShow(CliContext& ctx) {
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         SettingsReport report;
-        report.source = session.DevicePath();
+        report.source = session.Session().DevicePath();
         report.kind = "device";
         report.identification = session.Identification();
-        report.groupNames = DeviceGroupNames();
-        report.systemArea = CurrentSystemArea();
-        {
-            std::lock_guard lock(g_csModel);
-            report.current = ViewOfModel(session.Model(), g_CurImage);
-        }
+        report.groupNames = ReadGroupNames();
+        report.systemArea = ReadSystemAreaView();
+        report.current = ReadImage(session.Model(), g_CurImage);
         PrintReport(ctx.out, report, ctx.line.Has("json"));
         return kExitOk;
     });
@@ -262,17 +248,17 @@ int CmdRecall(CliContext& ctx) {
     const auto group = DeviceGroupArg(ctx, status);
     if (!group) return status;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
-        const int loadsBefore = session.OutputLoads();
+        const int loadsBefore = session.Session().OutputLoads();
         if (!QueueReadGroup(session.Command(), *group, session.Manager().IsConnected()))
             return session.ReportWaitEnd(WaitEnd::LinkDown, "recalling the group");
         const WaitEnd end = session.RunUntil(
             [&] {
-                return session.OutputLoads() > loadsBefore &&
+                return session.Session().OutputLoads() > loadsBefore &&
                        session.Manager().State() == ConnectionState::Online;
             },
             kReadGroupPackets);
         if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "recalling the group");
-        const std::string name = DeviceGroupNames()[static_cast<std::size_t>(*group - 1)];
+        const std::string name = ReadGroupNames()[static_cast<std::size_t>(*group - 1)];
         ctx.out << "recalled group " << *group << " \"" << name << "\"\n";
         return kExitOk;
     });
@@ -286,7 +272,7 @@ int CmdStore(CliContext& ctx) {
     const std::string name = ctx.line.Get("name");
     if (const int refused = CheckGroupName(ctx, name); refused != kExitOk) return refused;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
-        const int transfersBefore = session.TransfersDone();
+        const int transfersBefore = session.Session().TransfersDone();
         {
             std::lock_guard lock(g_csModel);
             TextToFieldCut(g_GroupImages[static_cast<std::size_t>(*group - 1)].data(),
@@ -324,7 +310,7 @@ int CmdDelete(CliContext& ctx) {
 
 int CmdNames(CliContext& ctx) {
     return WithDevice(ctx, [&](CDeviceSession&) -> int {
-        PrintNames(ctx, DeviceGroupNames());
+        PrintNames(ctx, ReadGroupNames());
         return kExitOk;
     });
 }

@@ -50,8 +50,7 @@ int CmdSet(CliContext& ctx) {
 
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         // Checks against the model come first; a refusal changes nothing.
-        const EditOutcome outcome = ApplyEdits(session.Model(), session.Command(),
-                                               session.Manager().IsConnected(), parsed.edits);
+        const EditOutcome outcome = session.Session().ApplyEdits(parsed.edits);
         if (!outcome.ok) return Fail(ctx, kExitRefused, JoinErrors(outcome.errors));
         // What was set, taken before a status reply that answers a poll sent
         // before the edit can show the old input source for a moment.

@@ -55,8 +55,8 @@ SettingsReport ReportOfFile(const std::string& path, const PresetContents& conte
             report.groups.emplace_back(g, ViewOfImage(model, ImageOf(contents, g)));
     }
     if (!onlyGroup) {
-        report.systemArea = contents.systemArea;
-        report.listenPositions = contents.listenPositions;
+        report.systemArea = ViewOfSystemArea(contents.systemArea);
+        report.listenPositions = ViewOfListenPositions(contents.listenPositions);
     }
     return report;
 }

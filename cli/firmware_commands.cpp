@@ -54,7 +54,8 @@ int UpgradeFailure(CliContext& ctx, CDeviceSession& session, CFirmwareUpdater& u
         return Fail(ctx, kExitNoDevice,
                     WithDetail(TextId::UnableToConnect, "no device found for the update"));
     }
-    const TextId shown = session.Shown().empty() ? TextId::UnableToConnect : session.Shown().back();
+    const TextId shown = session.Session().Shown().empty() ? TextId::UnableToConnect
+                                                           : session.Session().Shown().back();
     return Fail(ctx, kExitDevice, WithDetail(shown, "the update was abandoned"));
 }
 
@@ -71,26 +72,27 @@ int CmdUpgrade(CliContext& ctx) {
     const std::string& path = ctx.line.positional[0];
     CDeviceSession session(ctx);
     CFirmwareUpdater updater(session.Manager());
-    const auto dispatch = [&](const UiMessage& m) {
+    CTunerSession& host = session.Session();
+    host.SetMessageFilter([&](const UiMessage& m) {
         ObserveUpgrade(session, ctx, m);
-        if (!updater.HandleMessage(m.msg, m.wParam, m.lParam)) session.Dispatch(m);
-    };
+        return updater.HandleMessage(m.msg, m.wParam, m.lParam);
+    });
     const bool started = updater.Start(path);
-    session.Queue().DispatchPending(dispatch);
+    host.Drain();
     if (!started) return UpgradeFailure(ctx, session, updater, path, false);
 
     const LinkTimings t = ctx.Timings();
     const auto limit = (updater.ProgressTotal() + kUpgradeExtraSteps) * t.upgradeCycleLimit +
                        t.postBootReopenWait + t.postSearchPause;
     bool warned = false;
-    session.Queue().RunUntil(
-        dispatch,
+    host.SetInterruptCheck(nullptr);
+    host.RunUntil(
         [&] {
             WarnOnInterrupt(ctx, warned);
             return updater.Outcome() != UpgradeOutcome::Running;
         },
-        CDeviceSession::Clock::now() + limit);
-    session.Queue().DispatchPending(dispatch);
+        limit, false);
+    host.Drain();
     session.Progress().Finish();
     if (updater.Outcome() == UpgradeOutcome::Succeeded) {
         ctx.out << Text(TextId::FirmwareUpdateDone) << "\n";
@@ -113,7 +115,7 @@ int CmdFactoryReset(CliContext& ctx) {
     }
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         CFirmwareUpdater updater(session.Manager());
-        const int transfersBefore = session.TransfersDone();
+        const int transfersBefore = session.Session().TransfersDone();
         switch (updater.FactoryReset()) {
             case FactoryResetResult::NotConnected:
                 return Fail(ctx, kExitDevice, Text(TextId::DeviceNotConnected));
@@ -122,8 +124,8 @@ int CmdFactoryReset(CliContext& ctx) {
             case FactoryResetResult::Queued:
                 break;
         }
-        const WaitEnd end =
-            session.RunUntil([&] { return session.TransfersDone() > transfersBefore; }, 1);
+        const WaitEnd end = session.RunUntil(
+            [&] { return session.Session().TransfersDone() > transfersBefore; }, 1);
         if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "resetting the device");
         ctx.out << "factory settings restored\n";
         return kExitOk;

@@ -10,30 +10,12 @@
 
 namespace {
 
-constexpr int kListenPositionCount = 4;
-constexpr int kListenCurrentByte = 48;
-constexpr int kSpeakerRoleCount = 12;
-constexpr int kInputLevelWords = 4;
-constexpr int kRoleAreaOffset = kSysSettingsSize;
-constexpr int kLevelAreaOffset = kSysSettingsSize + kSpeakerRolesSize + kSysAreaKeptSize;
 constexpr double kSamplesPerMs = 48.0;
 
 std::string Padded(const std::string& text, int width) {
     std::string padded = text;
     if (static_cast<int>(padded.size()) < width) padded.append(width - padded.size(), ' ');
     return padded;
-}
-
-int MasterVolumeStep(const std::array<BYTE, kSystemAreaSize>& area) {
-    return GetWord(area.data() + kSysMasterVolume);
-}
-
-int InputLevelWord(const std::array<BYTE, kSystemAreaSize>& area, int i) {
-    return GetWord(area.data() + kLevelAreaOffset + 2 * i);
-}
-
-int ListenDelay(const std::array<BYTE, kListenPositionsSize>& positions, int position, int c) {
-    return GetWord(positions.data() + 2 * (kOutputCount * position + c));
 }
 
 // ---- text ----
@@ -81,38 +63,36 @@ void PrintImageText(std::ostream& out, const std::string& title, const ImageView
     out << "\n";
 }
 
-void PrintSystemText(std::ostream& out, const std::array<BYTE, kSystemAreaSize>& area) {
+void PrintSystemText(std::ostream& out, const SystemAreaView& area) {
     out << "system\n";
-    out << "  input source    " << SourceText(area[kSysInputSource]) << " ("
-        << int{area[kSysInputSource]} << ")\n";
-    out << "  master volume   " << MasterVolumeText(MasterVolumeStep(area)) << ", output "
-        << (area[kSysMasterOutput] ? "on" : "muted") << "\n";
-    out << "  channel preset  " << int{area[kSysChannelPreset]} << "\n";
+    out << "  input source    " << SourceText(area.source) << " (" << area.source << ")\n";
+    out << "  master volume   " << MasterVolumeText(area.masterStep) << ", output "
+        << (area.masterOutput ? "on" : "muted") << "\n";
+    out << "  channel preset  " << area.channelPreset << "\n";
     out << "  speaker roles  ";
     for (int c = 0; c < kSpeakerRoleCount; ++c) {
-        const int role = area[static_cast<std::size_t>(kRoleAreaOffset + c)];
+        const int role = area.roles[static_cast<std::size_t>(c)];
         out << " CH" << c + 1 << "=" << RoleNameText(role) << "(" << role << ")";
     }
     out << "\n  input levels   ";
-    for (int i = 0; i < kInputLevelWords; ++i)
-        out << " " << InputLevelWord(area, i);
-    out << "\n  bytes           " << HexBytes(area.data(), kSystemAreaSize) << "\n\n";
+    for (const int level : area.inputLevels)
+        out << " " << level;
+    out << "\n  bytes           " << HexBytes(area.bytes.data(), kSystemAreaSize) << "\n\n";
 }
 
-void PrintPositionsText(std::ostream& out, const std::array<BYTE, kListenPositionsSize>& pos) {
-    out << "listening positions (current: " << ListenPositionText(pos[kListenCurrentByte]) << ", "
-        << int{pos[kListenCurrentByte]} << "), delays in samples\n";
+void PrintPositionsText(std::ostream& out, const ListenPositionsView& pos) {
+    out << "listening positions (current: " << ListenPositionText(pos.selection) << ", "
+        << pos.selection << "), delays in samples\n";
     for (int p = 0; p < kListenPositionCount; ++p) {
         out << "  " << Padded(ListenPositionText(p), 10);
-        for (int c = 0; c < kOutputCount; ++c)
-            out << " " << ListenDelay(pos, p, c);
+        for (const int delay : pos.delays[static_cast<std::size_t>(p)])
+            out << " " << delay;
         out << "\n";
     }
     out << "\n";
 }
 
-void PrintGroupNamesText(std::ostream& out,
-                         const std::array<std::string, kDeviceGroupCount>& names) {
+void PrintGroupNamesText(std::ostream& out, const GroupNames& names) {
     out << "groups\n";
     for (int g = 0; g < kDeviceGroupCount; ++g) {
         const std::string& name = names[static_cast<std::size_t>(g)];
@@ -207,18 +187,18 @@ void WriteImageMembers(JsonWriter& json, const ImageView& image) {
     json.EndArray();
 }
 
-void WriteSystemJson(JsonWriter& json, const std::array<BYTE, kSystemAreaSize>& area) {
+void WriteSystemJson(JsonWriter& json, const SystemAreaView& area) {
     json.Key("system");
     json.BeginObject();
-    json.Member("input_source", SourceToken(area[kSysInputSource]));
-    json.Member("input_source_code", int{area[kSysInputSource]});
-    json.Member("master_volume_db", MasterVolumeStep(area) - 60);
-    json.Member("master_output", area[kSysMasterOutput] != 0);
-    json.Member("channel_preset", int{area[kSysChannelPreset]});
+    json.Member("input_source", SourceToken(area.source));
+    json.Member("input_source_code", area.source);
+    json.Member("master_volume_db", area.masterStep - 60);
+    json.Member("master_output", area.masterOutput);
+    json.Member("channel_preset", area.channelPreset);
     json.Key("speaker_roles");
     json.BeginArray();
     for (int c = 0; c < kSpeakerRoleCount; ++c) {
-        const int role = area[static_cast<std::size_t>(kRoleAreaOffset + c)];
+        const int role = area.roles[static_cast<std::size_t>(c)];
         json.BeginObject();
         json.Member("channel", c + 1);
         json.Member("code", role);
@@ -228,21 +208,21 @@ void WriteSystemJson(JsonWriter& json, const std::array<BYTE, kSystemAreaSize>& 
     json.EndArray();
     json.Key("input_levels");
     json.BeginArray();
-    for (int i = 0; i < kInputLevelWords; ++i)
-        json.Int(InputLevelWord(area, i));
+    for (const int level : area.inputLevels)
+        json.Int(level);
     json.EndArray();
     json.Key("bytes");
     json.BeginArray();
-    for (const BYTE b : area)
+    for (const BYTE b : area.bytes)
         json.Int(b);
     json.EndArray();
     json.EndObject();
 }
 
-void WritePositionsJson(JsonWriter& json, const std::array<BYTE, kListenPositionsSize>& pos) {
+void WritePositionsJson(JsonWriter& json, const ListenPositionsView& pos) {
     json.Key("listening_positions");
     json.BeginObject();
-    json.Member("current", int{pos[kListenCurrentByte]});
+    json.Member("current", pos.selection);
     json.Key("positions");
     json.BeginArray();
     for (int p = 0; p < kListenPositionCount; ++p) {
@@ -251,15 +231,15 @@ void WritePositionsJson(JsonWriter& json, const std::array<BYTE, kListenPosition
         json.Member("name", ListenPositionToken(p));
         json.Key("delays_samples");
         json.BeginArray();
-        for (int c = 0; c < kOutputCount; ++c)
-            json.Int(ListenDelay(pos, p, c));
+        for (const int delay : pos.delays[static_cast<std::size_t>(p)])
+            json.Int(delay);
         json.EndArray();
         json.EndObject();
     }
     json.EndArray();
     json.Key("bytes");
     json.BeginArray();
-    for (const BYTE b : pos)
+    for (const BYTE b : pos.bytes)
         json.Int(b);
     json.EndArray();
     json.EndObject();
@@ -319,8 +299,7 @@ void PrintReportJson(std::ostream& out, const SettingsReport& report) {
     json.EndObject();
 }
 
-void WriteGroupNamesJson(JsonWriter& json,
-                         const std::array<std::string, kDeviceGroupCount>& names) {
+void WriteGroupNamesJson(JsonWriter& json, const GroupNames& names) {
     json.BeginArray();
     for (int g = 0; g < kDeviceGroupCount; ++g) {
         const std::string& name = names[static_cast<std::size_t>(g)];

@@ -3,8 +3,26 @@
 // is in the README).
 
 #include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "cli/settings_view.h"
+#include "workspace/read_views.h"
+
+// What `dump` and `show` print. The optional parts are there when their
+// source has them: an all-data file carries the groups, the system area and
+// the listening positions; the device the identification and group names.
+struct SettingsReport {
+    std::string source;  // file or interface path
+    std::string kind;    // "single-set", "all-data" or "device"
+    std::optional<ImageView> current;
+    std::vector<std::pair<int, ImageView>> groups;  // stored group number, image
+    std::optional<SystemAreaView> systemArea;
+    std::optional<ListenPositionsView> listenPositions;
+    std::optional<std::string> identification;
+    std::optional<GroupNames> groupNames;
+};
 
 void PrintReportText(std::ostream& out, const SettingsReport& report);
 void PrintReportJson(std::ostream& out, const SettingsReport& report);
@@ -13,4 +31,4 @@ void PrintReport(std::ostream& out, const SettingsReport& report, bool json);
 
 class JsonWriter;
 // [{"group": 1, "name": "Rock", "used": true}, ...]: the six device groups.
-void WriteGroupNamesJson(JsonWriter& json, const std::array<std::string, kDeviceGroupCount>& names);
+void WriteGroupNamesJson(JsonWriter& json, const GroupNames& names);

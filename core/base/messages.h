@@ -24,19 +24,31 @@ enum : unsigned {
     UM_SOURCE_CHANGED = 1189,   // wParam source
 
     // Our own, for what the original showed directly from the worker side.
-    UM_SHOW_MESSAGE = 1300,      // wParam TextId: a message box with that text
-    UM_TRANSFER_START = 1301,    // wParam progress range end: show the transfer dialog
-    UM_TRANSFER_PROGRESS = 1302, // wParam position
-    UM_UPGRADE_STATUS = 1303,    // wParam TextId: the update's status line
-    UM_UPGRADE_PROGRESS = 1304,  // wParam position of the update's progress bar
-    UM_UPGRADE_RANGE = 1305,     // wParam progress total of the update
+    UM_SHOW_MESSAGE = 1300,       // wParam TextId: a message box with that text
+    UM_TRANSFER_START = 1301,     // wParam progress range end: show the transfer dialog
+    UM_TRANSFER_PROGRESS = 1302,  // wParam position
+    UM_UPGRADE_STATUS = 1303,     // wParam TextId: the update's status line
+    UM_UPGRADE_PROGRESS = 1304,   // wParam position of the update's progress bar
+    UM_UPGRADE_RANGE = 1305,      // wParam progress total of the update
+};
+
+// Who a message is for. UM_PRESET_MENU and UM_AUTO_CONNECT share a number,
+// so a message is told apart by its receiver, never by its number alone.
+enum class MessageReceiver {
+    MainView,       // the connection manager and the workspace
+    PresetDialogs,  // every open preset dialog
 };
 
 class IMessageSink {
 public:
     virtual ~IMessageSink() = default;
-    // Thread-safe and never blocking.
+    // To the main view. Thread-safe and never blocking.
     virtual void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    // To any receiver; a sink that serves only the main view drops the rest.
+    virtual void PostTo(MessageReceiver receiver, unsigned msg, std::uintptr_t wParam,
+                        std::intptr_t lParam) {
+        if (receiver == MessageReceiver::MainView) Post(msg, wParam, lParam);
+    }
 };
 
 // The sink of the running front end; null while none is installed.
@@ -44,3 +56,5 @@ extern std::atomic<IMessageSink*> g_pMessageSink;
 
 // Posts to g_pMessageSink when one is installed.
 void PostUiMessage(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+void PostUiMessageTo(MessageReceiver receiver, unsigned msg, std::uintptr_t wParam = 0,
+                     std::intptr_t lParam = 0);

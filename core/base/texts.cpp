@@ -20,8 +20,10 @@ constexpr Entry kTexts[] = {
     {TextId::HexFileError, "Hex文件错误!", "Hex File error!"},
     {TextId::UpgradeFileTypeError, "升级文件类型错误！", "升级文件类型错误！"},
     {TextId::ControllerWarning,
-     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！",
-     "          手控器升级之前请断开蓝牙、退出U盘，\n    并且升级过程中请勿触碰任何设备防止断电！！！"},
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    "
+     "并且升级过程中请勿触碰任何设备防止断电！！！",
+     "          手控器升级之前请断开蓝牙、退出U盘，\n    "
+     "并且升级过程中请勿触碰任何设备防止断电！！！"},
     {TextId::DontCloseUpdate, "更新中 请勿关闭!", "Don't close up the update!"},
     {TextId::FactoryResetConfirm,
      "恢复出厂设置后，您的数据会全部丢失，这个过程是不可恢复的！ "
@@ -80,6 +82,23 @@ constexpr Entry kTexts[] = {
     {TextId::MenuAbout, "关于", "About"},
     {TextId::UpgradeFileTooLarge, "升级文件过大，不是处理器或手控器固件！",
      "The file is too large for a processor or hand-controller firmware image!"},
+    // Equalizer panel, crossover group and limiter fields
+    {TextId::EqToGraphicQuestion, "是否把参量均衡模式转换为图示均衡模式?",
+     "Whether the PEQMode convert to GEQMode?"},
+    {TextId::EqToParametricQuestion, "是否把图示均衡模式转换为参量均衡模式?",
+     "Whether the GEQMode convert to PEQMode?"},
+    {TextId::EqResetQuestion, "是否恢复所有EQ的初始值", "Whether the reset all EQ?"},
+    {TextId::EqAllBypass, "All ByPass", "All ByPass"},
+    {TextId::EqBandBypass, "BY", "BY"},
+    {TextId::EqResetButton, "EQ复位", "EQ Reset"},
+    {TextId::XoverHighPass, "高通", "High Pass"},
+    {TextId::XoverLowPass, "低通", "Low Pass"},
+    {TextId::LimiterTitle, "限幅器", "Limiter"},
+    {TextId::LimiterThreshold, "阈值", "Threshold"},
+    {TextId::LimiterAttack, "启动时间", "Attack"},
+    {TextId::LimiterRelease, "释放时间", "Release"},
+    // The release list: a multiple of the attack time, the same in both languages.
+    {TextId::LimiterReleaseEntry, "Atk × ", "Atk × "},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),
@@ -100,4 +119,6 @@ const char* TextIn(TextId id, bool chinese) {
     return chinese ? kTexts[i].chinese : kTexts[i].english;
 }
 
-const char* Text(TextId id) { return TextIn(id, g_bChinese.load()); }
+const char* Text(TextId id) {
+    return TextIn(id, g_bChinese.load());
+}

@@ -67,6 +67,20 @@ enum class TextId : unsigned {
     MenuAbout,
     // Firmware files
     UpgradeFileTooLarge,
+    // Equalizer panel, crossover group and limiter fields
+    EqToGraphicQuestion,
+    EqToParametricQuestion,
+    EqResetQuestion,
+    EqAllBypass,
+    EqBandBypass,
+    EqResetButton,
+    XoverHighPass,
+    XoverLowPass,
+    LimiterTitle,
+    LimiterThreshold,
+    LimiterAttack,
+    LimiterRelease,
+    LimiterReleaseEntry,
 
     Count
 };

@@ -3,11 +3,28 @@
 #include <algorithm>
 
 void CMessageQueue::Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    PostTo(MessageReceiver::MainView, msg, wParam, lParam);
+}
+
+void CMessageQueue::PostTo(MessageReceiver receiver, unsigned msg, std::uintptr_t wParam,
+                           std::intptr_t lParam) {
+    std::function<void()> wake;
     {
         std::lock_guard lock(m_mutex);
-        m_messages.push_back({msg, wParam, lParam});
+        m_messages.push_back({msg, wParam, lParam, receiver});
+        if (m_wake && !m_bWakeOutstanding) {
+            m_bWakeOutstanding = true;
+            wake = m_wake;
+        }
     }
     m_posted.notify_one();
+    if (wake) wake();
+}
+
+void CMessageQueue::SetWakeHook(std::function<void()> wake) {
+    std::lock_guard lock(m_mutex);
+    m_wake = std::move(wake);
+    m_bWakeOutstanding = false;
 }
 
 std::optional<UiMessage> CMessageQueue::Wait(Clock::duration timeout) {
@@ -20,11 +37,18 @@ std::optional<UiMessage> CMessageQueue::Wait(Clock::duration timeout) {
     return message;
 }
 
+CMessageQueue::Clock::duration CMessageQueue::UntilNextStep(Clock::duration timeout) const {
+    const std::optional<Clock::time_point> due = m_steps.NextDue();
+    if (!due) return timeout;
+    return std::min(std::max(*due - Clock::now(), Clock::duration::zero()), timeout);
+}
+
 bool CMessageQueue::WaitAndDispatch(const Handler& handler, Clock::duration timeout) {
-    const std::optional<UiMessage> message = Wait(timeout);
-    if (!message) return false;
-    handler(*message);
-    return true;
+    m_steps.RunDue();
+    const std::optional<UiMessage> message = Wait(UntilNextStep(timeout));
+    if (message) handler(*message);
+    m_steps.RunDue();
+    return message.has_value();
 }
 
 bool CMessageQueue::RunUntil(const Handler& handler, const std::function<bool()>& condition,
@@ -38,8 +62,14 @@ bool CMessageQueue::RunUntil(const Handler& handler, const std::function<bool()>
 }
 
 std::size_t CMessageQueue::DispatchPending(const Handler& handler) {
-    // Messages the handlers post meanwhile wait for the next call.
-    const std::size_t queued = Size();
+    // Messages the handlers post meanwhile wait for the next call (and wake it).
+    m_steps.RunDue();
+    std::size_t queued = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_bWakeOutstanding = false;
+        queued = m_messages.size();
+    }
     std::size_t count = 0;
     while (count < queued && WaitAndDispatch(handler, Clock::duration::zero()))
         ++count;

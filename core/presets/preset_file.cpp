@@ -6,6 +6,7 @@
 #include "base/globals.h"
 #include "model/ktv_data.h"
 #include "model/record_layout.h"
+#include "model/system_area.h"
 #include "presets/file_io.h"
 
 namespace {
@@ -21,29 +22,6 @@ ParamImage TakeCurrentImage(CKTV_Data& model) {
     model.WriteAllToImage();
     MarkContainsData(g_CurImage);
     return g_CurImage;
-}
-
-std::array<BYTE, kSystemAreaSize> TakeSystemArea() {
-    if (g_SysSettings[kSysInputSource] > kHighestPlainSource) {
-        g_SysSettings[kSysInputSource] = kSourcePlayer;
-    }
-    std::array<BYTE, kSystemAreaSize> area{};
-    auto out = std::copy(g_SysSettings.begin(), g_SysSettings.end(), area.begin());
-    out = std::copy(g_SpeakerRoles.begin(), g_SpeakerRoles.end(), out);
-    out = std::copy(g_SysAreaKept.begin(), g_SysAreaKept.end(), out);
-    std::copy(g_InputLevels.begin(), g_InputLevels.end(), out);
-    return area;
-}
-
-void PutSystemArea(const std::array<BYTE, kSystemAreaSize>& area) {
-    auto in = area.begin();
-    std::copy_n(in, kSysSettingsSize, g_SysSettings.begin());
-    in += kSysSettingsSize;
-    std::copy_n(in, kSpeakerRolesSize, g_SpeakerRoles.begin());
-    in += kSpeakerRolesSize;
-    std::copy_n(in, kSysAreaKeptSize, g_SysAreaKept.begin());
-    in += kSysAreaKeptSize;
-    std::copy_n(in, kInputLevelsSize, g_InputLevels.begin());
 }
 
 PresetResult Failure(TextId text, std::string detail) {
@@ -97,7 +75,8 @@ std::unique_ptr<PresetContents> CaptureAllData(CKTV_Data& model) {
     std::lock_guard lock(g_csModel);
     auto contents = std::make_unique<PresetContents>();
     contents->kind = PresetKind::AllData;
-    contents->systemArea = TakeSystemArea();
+    LimitSourceForFiles();
+    contents->systemArea = ReadSystemArea();
     for (int g = 0; g < kStoredGroupCount; ++g) {
         MarkContainsData(g_GroupImages[g]);
         contents->groups[g] = g_GroupImages[g];
@@ -110,7 +89,7 @@ std::unique_ptr<PresetContents> CaptureAllData(CKTV_Data& model) {
 void ApplyPresetContents(CKTV_Data& model, const PresetContents& contents) {
     std::lock_guard lock(g_csModel);
     if (contents.kind == PresetKind::AllData) {
-        PutSystemArea(contents.systemArea);
+        WriteSystemArea(contents.systemArea);
         g_GroupImages = contents.groups;
         g_ListenPositions = contents.listenPositions;
     }

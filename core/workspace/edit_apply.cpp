@@ -11,12 +11,14 @@
 #include "base/globals.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
+#include "model/model_changes.h"
 #include "model/param_image.h"
 #include "model/record_layout.h"
 #include "protocol/bulk_ops.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "response/filter.h"
+#include "workspace/channel_ops.h"
 #include "workspace/edit_checks.h"
 #include "workspace/edit_values.h"
 #include "workspace/edits.h"
@@ -25,19 +27,6 @@
 namespace {
 
 constexpr int kShownSourceForHigher = 3;  // the status reply's reading of a source above 2
-
-bool IsLinked(int a, int b) {
-    return g_anLinkGroup[a] == g_anLinkGroup[b];
-}
-
-// Channel c and the other members of its link group, in index order.
-std::vector<int> LinkGroupOf(int c) {
-    std::vector<int> group{c};
-    for (int j = 0; j < kOutputCount; ++j) {
-        if (j != c && IsLinked(j, c)) group.push_back(j);
-    }
-    return group;
-}
 
 CFilter* CrossoverFilter(CKTV_OutData& channel, int side) {
     return side == kEditLowPass ? channel.GetLowPass() : channel.GetHighPass();
@@ -153,14 +142,7 @@ std::vector<const Edit*> ApplyOrder(CKTV_Data& model, const std::vector<Edit>& e
 // ------------------------------------------------------------ applying
 
 // Which items of a channel's slot changed, so that the image follows.
-struct TouchedItems {
-    bool level = false;
-    bool xover = false;
-    bool mix = false;
-    bool limiter = false;
-    bool name = false;
-    std::uint32_t bands = 0;
-};
+using TouchedItems = ChannelChanges;
 constexpr std::uint32_t kAllBands = (1u << kOutBandCount) - 1;
 
 class EditApplier {
@@ -170,6 +152,7 @@ public:
 
     void Apply(const Edit& e);
     void Finish();
+    ModelChanges Changes() const { return {m_touched, m_bSystemChanged}; }
 
 private:
     CKTV_OutData& Out(int c) { return *m_model.GetOutput(c); }
@@ -261,11 +244,7 @@ void EditApplier::ConvertEqMode(int c, int mode) {
     CKTV_OutData& channel = Out(c);
     if (channel.GetEqMode() == mode) return;
     channel.SetEqMode(static_cast<BYTE>(mode));
-    OutputStates remembered{};
-    MuteAllOutputs(m_cmd, true, m_bConnected, remembered);
-    for (int j : LinkGroupOf(c))
-        ResetChannelEq(m_cmd, j, m_bConnected, false);
-    MuteAllOutputs(m_cmd, false, m_bConnected, remembered);
+    ResetEqGroup(m_cmd, c, m_bConnected);
     Touch(c, true, [](TouchedItems& t) {
         t.level = true;
         t.bands = kAllBands;
@@ -443,12 +422,12 @@ EditOutcome ApplyEdits(CKTV_Data& model, CKTVCommand& cmd, bool connected,
                        const std::vector<Edit>& edits) {
     std::lock_guard lock(g_csModel);
     std::vector<std::string> errors = CheckEdits(model, edits);
-    if (!errors.empty()) return {false, std::move(errors)};
+    if (!errors.empty()) return {false, std::move(errors), {}};
     EditApplier applier(model, cmd, connected);
     for (const Edit* e : ApplyOrder(model, edits))
         applier.Apply(*e);
     applier.Finish();
-    return {true, {}};
+    return {true, {}, applier.Changes()};
 }
 
 bool NothingPending(const CKTV_Data& model, CKTVCommand& cmd) {

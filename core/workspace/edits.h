@@ -51,6 +51,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/model_changes.h"
+
 class CKTV_Data;
 class CKTVCommand;
 
@@ -156,10 +158,12 @@ std::vector<std::string> CheckEdits(const CKTV_Data& model, const std::vector<Ed
 // volume. The system block is queued once at the end when a system key
 // changed it. `connected`: the link is up (queued packets need it; pending
 // markers follow g_bOnline). The channel slots of g_CurImage are brought up
-// to date for every item that changed, also offline.
+// to date for every item that changed, also offline. `changes` lists the
+// items that changed, linked channels included, for the front end to refresh.
 struct EditOutcome {
     bool ok = false;
     std::vector<std::string> errors;
+    ModelChanges changes;
 };
 EditOutcome ApplyEdits(CKTV_Data& model, CKTVCommand& cmd, bool connected,
                        const std::vector<Edit>& edits);

@@ -142,5 +142,32 @@ TEST(MessageQueueTest, DispatchPendingLeavesWhatHandlersPostForLater) {
     EXPECT_EQ(queue.Size(), 2u);
 }
 
+// The queue is the loop that drives the core's steps: they run in the order
+// they fall due, between messages, and a wait does not sleep past the next one.
+TEST(MessageQueueTest, StepsRunBetweenMessagesAndEndTheWaitWhenDue) {
+    CMessageQueue queue;
+    std::string seen;
+    const auto record = [&](const UiMessage& m) { seen += static_cast<char>(m.msg); };
+    queue.Post('m', 0, 0);
+    queue.Steps().After(0ms, [&] {
+        seen += 's';
+        queue.Post('n', 0, 0);
+    });
+    EXPECT_EQ(queue.DispatchPending(record), 2u);
+    EXPECT_EQ(seen, "smn");
+
+    // A chain of steps with no message at all: with the recheck as long as
+    // the whole wait, only waits bounded by the next step let it finish.
+    int chained = 0;
+    std::function<void()> next = [&] {
+        if (++chained < 3) queue.Steps().After(1ms, next);
+    };
+    queue.Steps().After(1ms, next);
+    const auto start = CMessageQueue::Clock::now();
+    EXPECT_TRUE(queue.RunUntil(
+        record, [&] { return chained == 3; }, start + kGenerousWait, kGenerousWait));
+    EXPECT_LT(CMessageQueue::Clock::now() - start, kGenerousWait);
+}
+
 }  // namespace
 }  // namespace conn_test

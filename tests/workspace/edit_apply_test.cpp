@@ -126,6 +126,50 @@ TEST_F(ApplyTest, LinkedChannelsShareEqCrossoverGainModeAndLimiter) {
     }
 }
 
+// What an edit reports changed, for the front end to refresh: the edited
+// channel's item, the same item of every linked channel where the edit is
+// shared, never an unlinked channel.
+struct ChangeCase {
+    const char* key;
+    const char* value;
+    ChannelChanges edited;
+    ChannelChanges linked;
+};
+const ChangeCase kChangeCases[] = {
+    {"gain", "-6", {.level = true}, {.level = true}},
+    {"delay", "100", {.level = true}, {}},
+    {"eq5.gain", "3", {.bands = 1u << 4}, {.bands = 1u << 4}},
+    {"hp.freq", "150", {.xover = true}, {.xover = true}},
+    {"mix.2", "40", {.mix = true}, {}},
+    {"limiter.attack", "10", {.limiter = true}, {.limiter = true}},
+    {"name", "Left", {.name = true}, {}},
+    {"eqmode",
+     "graphic",
+     {.level = true, .bands = (1u << kOutBandCount) - 1},
+     {.level = true, .bands = (1u << kOutBandCount) - 1}},
+};
+
+TEST_F(ApplyTest, EditReportsTheItemsItChanged) {
+    for (const ChangeCase& c : kChangeCases) {
+        SetUp();
+        Link({0, 2});
+        const ParsedEdits parsed = ParseEdits({{std::string("ch1.") + c.key, c.value}});
+        ASSERT_TRUE(parsed.ok()) << c.key;
+        const EditOutcome outcome = ApplyEdits(*model, cmd, false, parsed.edits);
+        ASSERT_TRUE(outcome.ok) << c.key;
+        EXPECT_EQ(outcome.changes.channels[0], c.edited) << c.key;
+        EXPECT_EQ(outcome.changes.channels[2], c.linked) << c.key << ": the linked channel";
+        EXPECT_FALSE(outcome.changes.channels[1].Any()) << c.key << ": an unlinked channel";
+        EXPECT_FALSE(outcome.changes.system) << c.key;
+        TearDown();
+    }
+    SetUp();
+    const ParsedEdits master = ParseEdits({{"master", "-10"}});
+    const EditOutcome outcome = ApplyEdits(*model, cmd, false, master.edits);
+    EXPECT_TRUE(outcome.changes.system);
+    EXPECT_EQ(outcome.changes, (ModelChanges{{}, true}));
+}
+
 TEST_F(ApplyTest, LinkedChannelsSlotsFollowTheirRecords) {
     Link({1, 3});
     SetOk({{"ch2.eq7.gain", "-4"}, {"ch2.hp.freq", "90"}, {"ch2.gain", "-3"}});

@@ -1,33 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <vector>
 
-#include "model/param_image.h"
-#include "model/record_layout.h"
-#include "sim/virtual_processor.h"
-#include "workspace/device_link.h"
-#include "workspace/edit_fixture.h"
+#include "workspace/device_fixture.h"
 
 namespace {
 
-// The virtual processor starts with the host's settings; the test plays the
-// link worker in-process: the pump's packet when the queue is empty, written
-// in reports, the device's reply fed back to the parser.
-class DeviceEditTest : public EditTest {
-protected:
-    void SetUp() override {
-        EditTest::SetUp();
-        SeedDevice(device);
-        g_bOnline = true;
-    }
-
-    int RunLinkUntilIdle() { return ::RunLinkUntilIdle(*model, cmd, device); }
-    std::vector<BYTE> DeviceSlot(int c) { return OutSlotBytes(device.CurrentImage(), c); }
-    std::vector<BYTE> HostSlot(int c) { return OutSlotBytes(g_CurImage, c); }
-
-    CVirtualProcessor device;
-};
+using DeviceEditTest = DeviceTest;
 
 TEST_F(DeviceEditTest, EveryKindOfEditReachesTheDevice) {
     Link({3, 4});

@@ -1,4 +1,4 @@
-#include "cli/pinned_backend.h"
+#include "link/pinned_backend.h"
 
 PinnedPathBackend::PinnedPathBackend(IHidBackend& inner, std::string path)
     : m_inner(inner), m_strPath(std::move(path)) {}

@@ -1,0 +1,35 @@
+#include "workspace/channel_ops.h"
+
+#include <mutex>
+
+#include "base/globals.h"
+#include "model/ktv_out_data.h"
+#include "model/param_image.h"
+#include "protocol/bulk_ops.h"
+#include "response/filter.h"
+
+std::vector<int> LinkGroupOf(int channel) {
+    std::vector<int> group{channel};
+    for (int j = 0; j < kOutputCount; ++j) {
+        if (j != channel && g_anLinkGroup[j] == g_anLinkGroup[channel]) group.push_back(j);
+    }
+    return group;
+}
+
+void ApplyEqBypass(CKTV_OutData& channel, bool bypass) {
+    std::lock_guard lock(g_csModel);
+    for (int band = 0; band < channel.GetBandCount(); ++band)
+        channel.GetBand(band)->SetEqBypass(bypass);
+    channel.UpdateAllBypassed();
+}
+
+void ResetEqGroup(CKTVCommand& cmd, int channel, bool connected) {
+    std::lock_guard lock(g_csModel);
+    OutputStates remembered{};
+    MuteAllOutputs(cmd, true, connected, remembered);
+    for (int j : LinkGroupOf(channel)) {
+        ResetChannelEq(cmd, j, connected, false);
+        if (g_apOutChannel[j] != nullptr) g_apOutChannel[j]->UpdateAllBypassed();
+    }
+    MuteAllOutputs(cmd, false, connected, remembered);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The limiter fields of the selected output channel: threshold, attack and
+// release. Edits go through the record's setters, which copy the limiter to
+// the link group. Every reload shows the selected channel's own values.
+
+#include <string>
+#include <vector>
+
+#include "workspace/workspace_parts.h"
+
+class IWorkspaceHost;
+class CKTV_OutData;
+
+class ILimiterView {
+public:
+    virtual ~ILimiterView() = default;
+    virtual void ShowThreshold(int step) = 0;  // 0..360
+    virtual void ShowAttack(int code) = 0;     // 0..106
+    // The release list and the selected entry (-1: none).
+    virtual void ShowRelease(const std::vector<std::string>& entries, int selected) = 0;
+};
+
+class LimiterPresenter : public IWorkspacePart {
+public:
+    LimiterPresenter(IWorkspaceHost& host, ILimiterView& view);
+
+    int Channel() const { return m_nChannel; }
+    void Reload();
+
+    void OnThresholdCommitted(int step);
+    void OnAttackCommitted(int code);
+    void OnReleaseChosen(int entry);
+
+    // IWorkspacePart: the fields sit with the equalizer and reload with it.
+    void ReloadEqualizer(int channel) override;
+    void Relabel() override { Reload(); }
+
+private:
+    CKTV_OutData& Selected();
+
+    IWorkspaceHost& m_host;
+    ILimiterView& m_view;
+    int m_nChannel = 0;
+};
