@@ -48,13 +48,13 @@
 #include "link/connection_manager.h"
 #include "link/hid_link.h"
 #include "link/message_queue.h"
-#include "link/model_link.h"
 #include "link/vhid_backend.h"
 #include "model/ktv_data.h"
+#include "model/model_link.h"
 #include "model/startup_contents.h"
-#include "protocol/bulk_ops.h"
 #include "protocol/ktv_command.h"
 #include "sim/sim_server.h"
+#include "workspace/bulk_ops.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include <array>
 
-#include "model/tables.h"
 #include "response/ktveq.h"
+#include "tables/value_tables.h"
 
 namespace {
 

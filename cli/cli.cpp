@@ -8,11 +8,11 @@
 
 #include "base/globals.h"
 #include "cli/commands.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
 #include "link/pinned_backend.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
 #include "model/startup_contents.h"
 
 namespace {

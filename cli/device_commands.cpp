@@ -17,7 +17,7 @@
 #include "model/system_area.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
-#include "protocol/bulk_ops.h"
+#include "workspace/bulk_ops.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "cli/json_writer.h"
 #include "cli/value_words.h"
 #include "controls/delay_units.h"
-#include "model/tables.h"
+#include "tables/value_tables.h"
 
 namespace {
 

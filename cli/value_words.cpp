@@ -5,8 +5,8 @@
 #include <span>
 
 #include "base/texts.h"
-#include "model/record_layout.h"
-#include "model/tables.h"
+#include "image/record_layout.h"
+#include "tables/value_tables.h"
 #include "workspace/xover_lists.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "base/messages.h"
 #include "base/types.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 // Aborts with a message: the fuzzer records the input as a crash.
 [[noreturn]] void FuzzFail(const char* file, int line, const std::string& what);

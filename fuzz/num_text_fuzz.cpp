@@ -23,7 +23,7 @@
 #include "controls/delay_units.h"
 #include "controls/num_value.h"
 #include "fuzz_support.h"
-#include "model/tables.h"
+#include "tables/value_tables.h"
 
 namespace {
 

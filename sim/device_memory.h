@@ -7,7 +7,7 @@
 #include <span>
 
 #include "base/types.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "protocol/frame_format.h"
 
 namespace sim {

@@ -7,9 +7,9 @@
 
 #include "base/texts.h"
 #include "controls/number_text.h"
-#include "model/tables.h"
 #include "model/text_field.h"
 #include "response/grid.h"
+#include "tables/value_tables.h"
 
 namespace {
 

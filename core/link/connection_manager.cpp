@@ -7,9 +7,9 @@
 #include "base/globals.h"
 #include "base/messages.h"
 #include "base/texts.h"
+#include "image/param_image.h"
 #include "link/claims.h"
-#include "link/link_model.h"
-#include "model/param_image.h"
+#include "link/model_interface.h"
 #include "protocol/frame_builder.h"
 #include "protocol/ktv_command.h"
 

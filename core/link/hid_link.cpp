@@ -5,7 +5,7 @@
 #include "base/globals.h"
 #include "base/messages.h"
 #include "link/claims.h"
-#include "link/link_model.h"
+#include "link/model_interface.h"
 #include "protocol/frame_builder.h"
 #include "protocol/ktv_command.h"
 

@@ -1,6 +1,6 @@
 #include "model/effect_data.h"
 
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "model/text_field.h"
 #include "model/xover_record.h"
 

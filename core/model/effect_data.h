@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/types.h"
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 #include "response/ktveq.h"
 
 class CEffect_Data {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/globals.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "model/text_field.h"
 #include "model/xover_record.h"
 #include "protocol/frame_builder.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/types.h"
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 #include "model/xover_record.h"
 #include "protocol/send_data.h"
 #include "response/ktveq.h"

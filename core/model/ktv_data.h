@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "base/types.h"
+#include "image/param_image.h"
 #include "model/effect_data.h"
-#include "model/param_image.h"
 #include "model/record_lists.h"
 #include "protocol/send_data.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "base/types.h"
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 #include "protocol/send_data.h"
 #include "response/ktveq.h"
 

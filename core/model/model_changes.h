@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 struct ChannelChanges {
     bool level = false;    // gain, phase, output switch, delay, EQ mode

@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "base/globals.h"
-#include "model/record_layout.h"
-#include "model/tables.h"
+#include "image/record_layout.h"
+#include "tables/value_tables.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "base/types.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 // The 296 bytes every output slot of the current image starts with.
 using ChannelBlockBytes = std::array<BYTE, kOutBlockSize>;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 
 SystemAreaBytes ReadSystemArea() {
     SystemAreaBytes area{};

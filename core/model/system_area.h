@@ -7,7 +7,7 @@
 #include <array>
 
 #include "base/types.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 using SystemAreaBytes = std::array<BYTE, kSystemAreaSize>;
 using ListenPositionBytes = std::array<BYTE, kListenPositionsSize>;

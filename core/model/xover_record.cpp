@@ -1,6 +1,6 @@
 #include "model/xover_record.h"
 
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 
 void WriteXoverRecord(BYTE* record, const CKTVEQ& eq) {
     const CFilter* high = eq.GetHighPass();

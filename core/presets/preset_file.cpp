@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "image/record_layout.h"
 #include "model/ktv_data.h"
-#include "model/record_layout.h"
 #include "model/system_area.h"
 #include "presets/file_io.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/types.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 // The header: one length byte (15) and the text, no terminator.
 constexpr char kPresetHeaderText[] = "TQR-905-PRO-1.0";

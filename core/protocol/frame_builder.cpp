@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "protocol/image_areas.h"
 
 namespace {

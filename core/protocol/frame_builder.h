@@ -1,6 +1,6 @@
 #pragma once
 // Builders of the request frames. They read the parameter images and system
-// blocks of model/param_image.h, so callers hold g_csModel. Each returns a new
+// blocks of image/param_image.h, so callers hold g_csModel. Each returns a new
 // packet owning its frame, or null when the block it names does not exist
 // (a channel outside 0..5, a group without an image, a type without items);
 // CKTVCommand::PushPacket ignores a null packet.

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 struct BlockPlace {
     int offset;  // within a parameter image

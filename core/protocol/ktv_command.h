@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "base/types.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "protocol/frame_format.h"
 #include "protocol/send_data.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "base/globals.h"
-#include "model/tables.h"
+#include "tables/value_tables.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
-#include "model/tables.h"
+#include "tables/value_tables.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "base/globals.h"
 #include "base/messages.h"
+#include "image/param_image.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
 #include "link/pinned_backend.h"
-#include "model/param_image.h"
 #include "model/system_area.h"
 
 namespace {

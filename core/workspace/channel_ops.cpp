@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "image/param_image.h"
 #include "model/ktv_out_data.h"
-#include "model/param_image.h"
-#include "protocol/bulk_ops.h"
 #include "response/filter.h"
+#include "workspace/bulk_ops.h"
 
 std::vector<int> LinkGroupOf(int channel) {
     std::vector<int> group{channel};

@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "model/model_changes.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
-#include "protocol/bulk_ops.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "response/filter.h"
+#include "workspace/bulk_ops.h"
 #include "workspace/channel_ops.h"
 #include "workspace/edit_checks.h"
 #include "workspace/edit_values.h"

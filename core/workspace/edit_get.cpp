@@ -3,11 +3,11 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "image/param_image.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/param_image.h"
-#include "model/tables.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 #include "workspace/edit_values.h"
 #include "workspace/edits.h"
 

@@ -7,8 +7,8 @@
 #include <cctype>
 #include <string_view>
 
-#include "model/param_image.h"
-#include "model/record_layout.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "workspace/edits.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "workspace/edit_checks.h"
 #include "workspace/edit_values.h"
 #include "workspace/edits.h"

@@ -11,9 +11,9 @@
 #include "controls/delay_units.h"
 #include "controls/num_value.h"
 #include "controls/number_text.h"
-#include "model/record_layout.h"
-#include "model/tables.h"
+#include "image/record_layout.h"
 #include "model/text_field.h"
+#include "tables/value_tables.h"
 #include "workspace/xover_lists.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include "base/globals.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "protocol/bulk_ops.h"
 #include "response/filter.h"
+#include "workspace/bulk_ops.h"
 #include "workspace/channel_ops.h"
 #include "workspace/workspace_host.h"
 

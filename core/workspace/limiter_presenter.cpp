@@ -6,7 +6,7 @@
 #include "base/texts.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/tables.h"
+#include "tables/value_tables.h"
 #include "workspace/workspace_host.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include "base/globals.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/tables.h"
 #include "model/text_field.h"
 #include "protocol/frame_format.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 
 namespace {
 

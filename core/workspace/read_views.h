@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/types.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "model/system_area.h"
 #include "response/filter_math.h"
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "base/texts.h"
-#include "model/tables.h"
+#include "tables/value_tables.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "cli/cli_fixture.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "link/claims.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
 #include "sim/device_memory.h"
 
 namespace cli_test {

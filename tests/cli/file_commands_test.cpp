@@ -9,10 +9,10 @@
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "model/startup_contents.h"
-#include "model/tables.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
 #include "response/grid.h"
+#include "tables/value_tables.h"
 
 namespace cli_test {
 namespace {

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "connection/connection_fixture.h"
+#include "image/record_layout.h"
 #include "link/claims.h"
 #include "link/vhid_device.h"
-#include "model/record_layout.h"
 #include "protocol/frame_builder.h"
 
 namespace conn_test {

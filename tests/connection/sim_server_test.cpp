@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "connection/connection_fixture.h"
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 #include "protocol/frame_builder.h"
 
 namespace conn_test {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "image/record_layout.h"
 #include "model/model_test_fixture.h"
-#include "model/record_layout.h"
 #include "model/text_field.h"
 #include "model/varied_image.h"
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "image/record_layout.h"
 #include "model/model_test_fixture.h"
-#include "model/record_layout.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <random>
 
-#include "model/param_image.h"
-#include "model/record_layout.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "model/text_field.h"
 
 class VariedImageMaker {

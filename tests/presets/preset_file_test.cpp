@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 #include "model/text_field.h"
 #include "model/varied_image.h"
 #include "preset_test_fixture.h"

@@ -5,10 +5,10 @@
 
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/tables.h"
-#include "protocol/bulk_ops.h"
 #include "protocol_fixture.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
+#include "workspace/bulk_ops.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "base/globals.h"
 #include "base/messages.h"
 #include "base/texts.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "reply_bytes.h"

@@ -8,8 +8,8 @@
 #include <complex>
 
 #include "base/globals.h"
-#include "model/tables.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 
 namespace {
 

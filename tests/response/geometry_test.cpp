@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "base/globals.h"
-#include "model/tables.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "base/globals.h"
-#include "model/tables.h"
 #include "response/ktveq.h"
+#include "tables/value_tables.h"
 
 namespace {
 

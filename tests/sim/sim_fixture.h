@@ -13,7 +13,7 @@
 
 #include "base/globals.h"
 #include "base/messages.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "protocol/frame_builder.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"

@@ -20,7 +20,7 @@
 #include <map>
 #include <optional>
 
-#include "model/record_layout.h"
+#include "image/record_layout.h"
 #include "soak/soak_edits.h"
 #include "soak/soak_host.h"
 #include "soak/soak_support.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/globals.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "soak/soak_support.h"
 #include "workspace/edits.h"
 

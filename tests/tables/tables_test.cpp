@@ -1,4 +1,4 @@
-#include "model/tables.h"
+#include "tables/value_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "model/param_image.h"
-#include "model/record_layout.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "sim/virtual_processor.h"
 #include "workspace/device_link.h"
 #include "workspace/edit_fixture.h"

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "model/record_layout.h"
-#include "model/tables.h"
+#include "image/record_layout.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 #include "workspace/edit_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "workspace/edit_fixture.h"
 
 namespace {

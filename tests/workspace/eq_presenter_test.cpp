@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "model/tables.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 #include "workspace/device_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The model root as the link and the connection manager see it.
 
-#include "link/link_model.h"
+#include "link/model_interface.h"
 
 class CKTV_Data;
 

@@ -1,8 +1,8 @@
-#include "link/model_link.h"
+#include "model/model_link.h"
 
 #include "base/globals.h"
+#include "image/param_image.h"
 #include "model/ktv_data.h"
-#include "model/param_image.h"
 #include "response/filter.h"
 
 namespace {

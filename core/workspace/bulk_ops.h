@@ -10,7 +10,7 @@
 #include <array>
 
 #include "base/types.h"
-#include "model/param_image.h"
+#include "image/param_image.h"
 #include "protocol/ktv_command.h"
 
 class CKTV_Data;

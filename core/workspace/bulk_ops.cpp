@@ -1,4 +1,4 @@
-#include "protocol/bulk_ops.h"
+#include "workspace/bulk_ops.h"
 
 #include <mutex>
 
@@ -6,9 +6,9 @@
 #include "base/messages.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/tables.h"
 #include "protocol/frame_builder.h"
 #include "response/filter.h"
+#include "tables/value_tables.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "model/param_image.h"
+#include "image/param_image.h"
 
 ParamImage g_CurImage{};
 std::array<ParamImage, kStoredGroupCount> g_GroupImages{};
