@@ -19,9 +19,9 @@
 
 #include "base/globals.h"
 #include "gui/response/graph_widget.h"
+#include "image/param_image.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/param_image.h"
 #include "model/startup_contents.h"
 #include "protocol/ktv_command.h"
 #include "workspace/workspace_host.h"

@@ -5,11 +5,11 @@
 #include <utility>
 
 #include "base/globals.h"
+#include "image/param_image.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/param_image.h"
-#include "model/tables.h"
 #include "response/ktveq.h"
+#include "tables/value_tables.h"
 #include "workspace/workspace_host.h"
 
 namespace {

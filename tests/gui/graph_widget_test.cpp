@@ -10,7 +10,7 @@
 
 #include "gui/response/graph_widget.h"
 #include "model/ktv_out_data.h"
-#include "model/tables.h"
+#include "tables/value_tables.h"
 #include "workspace/device_link.h"
 
 namespace {

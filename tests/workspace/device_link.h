@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
 #include "model/ktv_data.h"
-#include "model/param_image.h"
-#include "model/record_layout.h"
 #include "model/startup_contents.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"

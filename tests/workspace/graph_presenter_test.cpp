@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/ktv_out_data.h"
-#include "model/tables.h"
+#include "tables/value_tables.h"
 #include "workspace/device_link.h"
 #include "workspace/graph_presenter.h"
 
