@@ -22,9 +22,7 @@
 #include "image/param_image.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "model/startup_contents.h"
-#include "protocol/ktv_command.h"
-#include "workspace/workspace_host.h"
+#include "tests/workspace/offline_host.h"
 
 namespace {
 
@@ -32,26 +30,10 @@ constexpr int kWidth = 660;
 constexpr int kHeight = 278;
 constexpr int kDraggedBand = 17;
 
-class BenchHost : public IWorkspaceHost {
-public:
-    BenchHost() {
-        InitStartupContents();
-        m_model = std::make_unique<CKTV_Data>();
-        m_model->LoadFromImage(g_CurImage, kLoadModeCurrent);
-    }
-    CKTV_Data& Model() override { return *m_model; }
-    CKTVCommand& Command() override { return m_cmd; }
-    bool IsConnected() const override { return false; }
-
-private:
-    std::unique_ptr<CKTV_Data> m_model;
-    CKTVCommand m_cmd;
-};
-
 // Every channel busy and shown; CH1 selected with a band hovered, so that
 // its label and handles are drawn too.
 struct BusyGraph {
-    BenchHost host;
+    OfflineHost host;
     GraphWidget widget{host};
 
     BusyGraph() {

@@ -4,7 +4,6 @@
 // replies fed back to the parser. Free of any test framework, so that the
 // presenter tests and the widget tests share it.
 
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -12,11 +11,11 @@
 #include "image/param_image.h"
 #include "image/record_layout.h"
 #include "model/ktv_data.h"
-#include "model/startup_contents.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "sim/virtual_processor.h"
 #include "workspace/edits.h"
+#include "workspace/offline_host.h"
 #include "workspace/workspace_host.h"
 
 // Exchanges until nothing is pending (at most 2000); how many it took.
@@ -52,31 +51,23 @@ inline std::vector<BYTE> OutSlotBytes(const ParamImage& image, int c) {
     return std::vector<BYTE>(slot, slot + kOutBlockSize);
 }
 
-// A workspace host over a fresh model loaded from the start-up image, an
-// empty queue and a virtual processor holding the same settings, online.
-class VirtualDeviceHost : public IWorkspaceHost {
+// The offline host with a virtual processor holding the same settings,
+// online.
+class VirtualDeviceHost : public OfflineHost {
 public:
     VirtualDeviceHost() {
-        g_bOnline = false;
-        InitStartupContents();
-        m_model = std::make_unique<CKTV_Data>();
-        m_model->LoadFromImage(g_CurImage, kLoadModeCurrent);
-        m_cmd.ClearQueue();
+        Command().ClearQueue();
         SeedDevice(m_device);
         g_bOnline = true;
     }
     ~VirtualDeviceHost() override { g_bOnline = false; }
 
-    CKTV_Data& Model() override { return *m_model; }
-    CKTVCommand& Command() override { return m_cmd; }
     bool IsConnected() const override { return true; }
 
-    int RunLinkUntilIdle() { return ::RunLinkUntilIdle(*m_model, m_cmd, m_device); }
+    int RunLinkUntilIdle() { return ::RunLinkUntilIdle(Model(), Command(), m_device); }
     std::vector<BYTE> DeviceSlot(int c) const { return OutSlotBytes(m_device.CurrentImage(), c); }
     CVirtualProcessor& Device() { return m_device; }
 
 private:
-    std::unique_ptr<CKTV_Data> m_model;
-    CKTVCommand m_cmd;
     CVirtualProcessor m_device;
 };
