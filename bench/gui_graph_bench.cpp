@@ -23,6 +23,7 @@
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "tests/workspace/offline_host.h"
+#include "workspace/workspace_state.h"
 
 namespace {
 

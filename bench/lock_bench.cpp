@@ -5,7 +5,8 @@
 // takes it for an edit or a snapshot waits for the cycle in progress.
 //
 // A probe thread takes and drops the lock again and again, at random gaps of
-// 0-3 ms so that it lands anywhere in a cycle, and records each wait:
+// 0-20 ms (about two cycles) so that it lands anywhere in a cycle, as edits
+// and repaints do, and records each wait:
 //
 //   BM_LockWaitPolling/1: while the link polls the device's status, 1 ms
 //     reply latency.
@@ -46,7 +47,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr int kPollingProbes = 1000;
+constexpr int kPollingProbes = 400;
 constexpr auto kLimit = 30s;
 // The worker steps aside this long after each cycle (link_worker.cpp).
 constexpr double kHandoffMs = 0.2;
@@ -121,7 +122,7 @@ public:
 private:
     void Run() {
         std::mt19937 rng(905);
-        std::uniform_int_distribution<int> gapUs(0, 3000);
+        std::uniform_int_distribution<int> gapUs(0, 20000);
         while (!m_bStop && (m_nLimit == 0 || static_cast<int>(m_waits.size()) < m_nLimit)) {
             const Clock::time_point asked = Clock::now();
             { std::lock_guard lock(g_csModel); }
@@ -226,7 +227,7 @@ BENCHMARK(BM_LockWaitSendEverything)
     ->Arg(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
+    ->Iterations(10);
 
 void BM_LockWaitSilentDevice(benchmark::State& state) {
     LockRig rig(1.0);

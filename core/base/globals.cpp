@@ -9,4 +9,3 @@ std::atomic<bool> g_bUpgradeFinished{false};
 std::atomic<bool> g_bReplyError{false};
 std::atomic<bool> g_bSendSysSettings{false};
 std::atomic<bool> g_bSendInputLevels{false};
-std::array<bool, 12> g_abCurveShown{};

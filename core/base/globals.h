@@ -1,7 +1,6 @@
 #pragma once
 // Process-wide state shared by the user-interface side and the link worker.
 
-#include <array>
 #include <atomic>
 #include <mutex>
 
@@ -25,8 +24,3 @@ extern std::atomic<bool> g_bReplyError;
 // Ask the queue pump to send the system settings (0x90) or the input levels (0x92).
 extern std::atomic<bool> g_bSendSysSettings;
 extern std::atomic<bool> g_bSendInputLevels;
-
-// Which channels' curves the response graph draws besides the selected one
-// (the legend's curve toggles; user-interface thread only). Twelve entries as
-// the role table has, of which the six output channels are used.
-extern std::array<bool, 12> g_abCurveShown;

@@ -116,9 +116,8 @@ public:
     const UpgradeLoadResult& LoadResult() const { return m_loadResult; }
     int ProgressTotal() const { return m_state.m_nProgressTotal; }
 
-    // The reset after the user agreed to FactoryResetQuestion().
+    // The reset after the user agreed to TextId::FactoryResetConfirm.
     FactoryResetResult FactoryReset();
-    static TextId FactoryResetQuestion() { return TextId::FactoryResetConfirm; }
     // What closing the dialog (close box, cancel, Browse) shows instead of
     // acting while an update is under way; none when closing is fine.
     std::optional<TextId> CloseGuardText() const;

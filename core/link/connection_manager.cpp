@@ -73,15 +73,22 @@ void CConnectionManager::StopWatching() {
 
 // While a link is being taken down the events wait for the close: the device
 // is still held, and an arrival could not open it yet.
+// One at a time and in order: an event that takes the link down leaves the
+// ones after it for the close, which takes them from here again.
 void CConnectionManager::TakeDeviceEvents() {
-    if (m_bClosing) return;
-    std::vector<DeviceEvent> events;
-    {
-        std::lock_guard lock(m_eventsMutex);
-        events.swap(m_pendingEvents);
-    }
-    for (const DeviceEvent& event : events)
+    if (m_bTakingEvents) return;
+    m_bTakingEvents = true;
+    while (!m_bClosing) {
+        DeviceEvent event;
+        {
+            std::lock_guard lock(m_eventsMutex);
+            if (m_pendingEvents.empty()) break;
+            event = std::move(m_pendingEvents.front());
+            m_pendingEvents.pop_front();
+        }
         OnDeviceChange(event);
+    }
+    m_bTakingEvents = false;
 }
 
 // ---- Message dispatch ----

@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -168,5 +169,6 @@ private:
 
     std::unique_ptr<IDeviceWatcher> m_watcher;
     std::mutex m_eventsMutex;  // the watcher's thread against the user-interface thread
-    std::vector<DeviceEvent> m_pendingEvents;
+    std::deque<DeviceEvent> m_pendingEvents;
+    bool m_bTakingEvents = false;  // a close inside OnDeviceChange must not take the next ones
 };

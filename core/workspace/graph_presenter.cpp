@@ -11,6 +11,7 @@
 #include "response/ktveq.h"
 #include "tables/value_tables.h"
 #include "workspace/workspace_host.h"
+#include "workspace/workspace_state.h"
 
 namespace {
 

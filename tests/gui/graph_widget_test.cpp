@@ -12,6 +12,7 @@
 #include "model/ktv_out_data.h"
 #include "tables/value_tables.h"
 #include "workspace/device_link.h"
+#include "workspace/workspace_state.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ private:
 
 private slots:
     void init() {
-        g_abCurveShown.fill(false);
+        g_abCurveShown.fill(0);
         host = std::make_unique<VirtualDeviceHost>();
         graph = std::make_unique<GraphWidget>(*host);
         graph->resize(kWidth, kHeight);
@@ -89,7 +90,7 @@ private slots:
     void cleanup() {
         graph.reset();
         host.reset();
-        g_abCurveShown.fill(false);
+        g_abCurveShown.fill(0);
     }
 
     void idleUntilAChannelIsShown() {

@@ -28,7 +28,10 @@ protected:
     CKTVCommand& Command() override { return cmd; }
     bool IsConnected() const override { return g_bOnline; }
 
-    int RunLinkUntilIdle() { return ::RunLinkUntilIdle(*model, cmd, device); }
+    // At most `limit` exchanges; returns how many there were.
+    int RunLinkUntilIdle(int limit = 2000) {
+        return ::RunLinkUntilIdle(*model, cmd, device, limit);
+    }
     std::vector<BYTE> DeviceSlot(int c) { return OutSlotBytes(device.CurrentImage(), c); }
     std::vector<BYTE> HostSlot(int c) { return OutSlotBytes(g_CurImage, c); }
 

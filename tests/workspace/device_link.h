@@ -18,10 +18,11 @@
 #include "workspace/offline_host.h"
 #include "workspace/workspace_host.h"
 
-// Exchanges until nothing is pending (at most 2000); how many it took.
-inline int RunLinkUntilIdle(CKTV_Data& model, CKTVCommand& cmd, CVirtualProcessor& device) {
+// Exchanges until nothing is pending (at most `limit`); how many it took.
+inline int RunLinkUntilIdle(CKTV_Data& model, CKTVCommand& cmd, CVirtualProcessor& device,
+                            int limit = 2000) {
     int exchanges = 0;
-    for (; exchanges < 2000 && !NothingPending(model, cmd); ++exchanges) {
+    for (; exchanges < limit && !NothingPending(model, cmd); ++exchanges) {
         std::lock_guard lock(g_csModel);
         if (cmd.GetCount() == 0) cmd.PushPacket(model.NextPendingChange());
         CSendData* head = cmd.PeekHead();

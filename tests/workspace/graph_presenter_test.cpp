@@ -9,6 +9,7 @@
 #include "tables/value_tables.h"
 #include "workspace/device_link.h"
 #include "workspace/graph_presenter.h"
+#include "workspace/workspace_state.h"
 
 namespace {
 
@@ -24,12 +25,12 @@ public:
 class GraphPresenterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_abCurveShown.fill(false);
+        g_abCurveShown.fill(0);
         graph.SetNotice([this](int index, int code) { notices.emplace_back(index, code); });
         graph.Layout(kWidth, kHeight);
         graph.SelectOutput(0);
     }
-    void TearDown() override { g_abCurveShown.fill(false); }
+    void TearDown() override { g_abCurveShown.fill(0); }
 
     CKTV_OutData& Out(int c) { return *host.Model().GetOutput(c); }
     Point MarkerOf(const CFilter* f) { return f->GetMarkerRect().Center(); }
