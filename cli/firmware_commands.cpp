@@ -45,12 +45,12 @@ void WarnOnInterrupt(CliContext& ctx, bool& warned) {
 }
 
 int UpgradeFailure(CliContext& ctx, CDeviceSession& session, CFirmwareUpdater& updater,
-                   const std::string& path, bool started) {
+                   const std::string& path) {
     const UpgradeLoadResult& load = updater.LoadResult();
     if (!load.bOk) {
         return Fail(ctx, kExitFile, WithDetail(load.eError.value_or(TextId::HexFileError), path));
     }
-    if (!started) {
+    if (updater.Phase() == UpgradePhase::NotFound) {
         return Fail(ctx, kExitNoDevice,
                     WithDetail(TextId::UnableToConnect, "no device found for the update"));
     }
@@ -79,11 +79,11 @@ int CmdUpgrade(CliContext& ctx) {
     });
     const bool started = updater.Start(path);
     host.Drain();
-    if (!started) return UpgradeFailure(ctx, session, updater, path, false);
+    if (!started) return UpgradeFailure(ctx, session, updater, path);
 
     const LinkTimings t = ctx.Timings();
     const auto limit = (updater.ProgressTotal() + kUpgradeExtraSteps) * t.upgradeCycleLimit +
-                       t.postBootReopenWait + t.postSearchPause;
+                       t.upgradeSearchWindow + t.postBootReopenWait + t.postSearchPause;
     bool warned = false;
     host.SetInterruptCheck(nullptr);
     host.RunUntil(
@@ -104,7 +104,7 @@ int CmdUpgrade(CliContext& ctx) {
         session.Manager().CloseActiveLink();
         g_bUpgrading = false;
     }
-    return UpgradeFailure(ctx, session, updater, path, true);
+    return UpgradeFailure(ctx, session, updater, path);
 }
 
 int CmdFactoryReset(CliContext& ctx) {

@@ -4,6 +4,12 @@
 # programs link.
 
 set(TQR_CORE_DIR ${PROJECT_SOURCE_DIR}/core)
+
+# The time limit of one CTest test unless its registration sets a longer one
+# (the soaks, the package build). A test that hangs then fails the run instead
+# of stalling CI; the slowest ordinary test takes about a second, and the
+# sanitizer builds several times that.
+set(TQR_TEST_TIMEOUT 60)
 set_property(GLOBAL PROPERTY TQR_CORE_PARTS "")
 
 # tqr_core_part(<folder> [EXCLUDE <file>...]): object library tqr_<folder>
@@ -68,5 +74,5 @@ function(tqr_test name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} tqrcore GTest::gtest GTest::gtest_main
                                           GTest::gmock Threads::Threads PkgConfig::UDEV)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "TQR905_TEST=1")
+                         PROPERTIES ENVIRONMENT "TQR905_TEST=1" TIMEOUT ${TQR_TEST_TIMEOUT})
 endfunction()

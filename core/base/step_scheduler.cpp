@@ -57,21 +57,28 @@ void CStepQueue::Clear() {
 
 // ---- CStepGuard ----
 
-CStepGuard::CStepGuard(IStepScheduler& scheduler)
-    : m_scheduler(scheduler), m_token(std::make_shared<Token>()) {}
+CStepGuard::CStepGuard(IStepScheduler* scheduler)
+    : m_pScheduler(scheduler), m_token(std::make_shared<Token>()) {}
 
 CStepGuard::~CStepGuard() {
     Cancel();
 }
 
 void CStepGuard::After(std::chrono::milliseconds delay, std::function<void()> step) {
+    if (m_pScheduler == nullptr) return;
     ++m_token->nPending;
-    m_scheduler.After(delay, [weak = std::weak_ptr<Token>(m_token), step = std::move(step)] {
+    m_pScheduler->After(delay, [weak = std::weak_ptr<Token>(m_token), step = std::move(step)] {
         const std::shared_ptr<Token> token = weak.lock();
         if (!token) return;
         --token->nPending;
         step();
     });
+}
+
+std::function<void()> CStepGuard::Guarded(std::function<void()> step) const {
+    return [weak = std::weak_ptr<Token>(m_token), step = std::move(step)] {
+        if (weak.lock()) step();
+    };
 }
 
 void CStepGuard::Cancel() {

@@ -64,25 +64,29 @@ private:
 // The steps one owner asked for. Cancel() and the destructor drop those not
 // yet run, so a step never runs for an owner that is gone or for a sequence
 // that a newer one replaced. The scheduler must outlive the guard's steps or
-// drop them itself.
+// drop them itself. Without a scheduler the guard only guards (Guarded).
 class CStepGuard {
 public:
-    explicit CStepGuard(IStepScheduler& scheduler);
+    explicit CStepGuard(IStepScheduler* scheduler = nullptr);
     ~CStepGuard();
     CStepGuard(const CStepGuard&) = delete;
     CStepGuard& operator=(const CStepGuard&) = delete;
 
+    // Only with a scheduler.
     void After(std::chrono::milliseconds delay, std::function<void()> step);
+    // `step` wrapped so that it does nothing once the guard is cancelled or
+    // gone: for a follow-up that someone else runs later.
+    std::function<void()> Guarded(std::function<void()> step) const;
     void Cancel();
     // Steps asked for through this guard that have neither run nor been cancelled.
     int Pending() const;
-    IStepScheduler& Scheduler() const { return m_scheduler; }
+    IStepScheduler* Scheduler() const { return m_pScheduler; }
 
 private:
     struct Token {
         int nPending = 0;
     };
 
-    IStepScheduler& m_scheduler;
+    IStepScheduler* m_pScheduler;
     std::shared_ptr<Token> m_token;
 };

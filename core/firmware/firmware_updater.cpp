@@ -1,7 +1,6 @@
 #include "firmware/firmware_updater.h"
 
 #include <mutex>
-#include <thread>
 
 #include "base/globals.h"
 #include "base/messages.h"
@@ -13,6 +12,23 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+UpgradeOutcome OutcomeOf(UpgradePhase phase) {
+    switch (phase) {
+        case UpgradePhase::Idle:
+            return UpgradeOutcome::Idle;
+        case UpgradePhase::Disconnecting:
+        case UpgradePhase::Searching:
+        case UpgradePhase::Transferring:
+            return UpgradeOutcome::Running;
+        case UpgradePhase::Succeeded:
+            return UpgradeOutcome::Succeeded;
+        case UpgradePhase::Failed:
+        case UpgradePhase::NotFound:
+            return UpgradeOutcome::Failed;
+    }
+    return UpgradeOutcome::Idle;
+}
 
 void ShowMessage(TextId text) {
     PostUiMessage(UM_SHOW_MESSAGE, static_cast<std::uintptr_t>(text));
@@ -34,8 +50,28 @@ const char* UpgradeOutcomeName(UpgradeOutcome outcome) {
     return "?";
 }
 
+const char* UpgradePhaseName(UpgradePhase phase) {
+    switch (phase) {
+        case UpgradePhase::Idle:
+            return "idle";
+        case UpgradePhase::Disconnecting:
+            return "disconnecting";
+        case UpgradePhase::Searching:
+            return "searching";
+        case UpgradePhase::Transferring:
+            return "transferring";
+        case UpgradePhase::Succeeded:
+            return "succeeded";
+        case UpgradePhase::Failed:
+            return "failed";
+        case UpgradePhase::NotFound:
+            return "not found";
+    }
+    return "?";
+}
+
 CFirmwareUpdater::CFirmwareUpdater(CConnectionManager& connection)
-    : m_connection(connection), m_cycle(m_state) {
+    : m_connection(connection), m_cycle(m_state), m_steps(connection.Scheduler()) {
     m_connection.Worker().SetUpgradeCycle(&m_cycle);
     std::lock_guard lock(g_csModel);
     m_connection.Command().SetUpgradeReplyHook(
@@ -55,108 +91,163 @@ CFirmwareUpdater::~CFirmwareUpdater() {
 }
 
 bool CFirmwareUpdater::Start(const std::string& path, CImageFileReader* reader) {
-    if (g_bUpgrading) return false;
+    if (IsBusy()) return false;
     m_loadResult = reader != nullptr ? LoadUpgradeFile(path, m_state, *reader)
                                      : LoadUpgradeFile(path, m_state);
     if (!m_loadResult.bOk) {
-        m_eOutcome = UpgradeOutcome::Failed;
+        SetPhase(UpgradePhase::Failed);
         return false;
     }
     m_cycle.Reset();
+    m_steps.Cancel();
+    m_progress = {};
     DisconnectForUpgrade();
-    if (!ConnectForUpgrade()) {
-        m_eOutcome = UpgradeOutcome::Failed;
-        return false;
-    }
-    PostUiMessage(UM_UPGRADE_RANGE, static_cast<std::uintptr_t>(m_state.m_nProgressTotal));
-    PostUiMessage(UM_UPGRADE_PROGRESS, 0);
-    m_eOutcome = UpgradeOutcome::Running;
     return true;
 }
 
+// A link that is up is taken down without a message; the search follows the close.
 void CFirmwareUpdater::DisconnectForUpgrade() {
-    if (!m_connection.IsConnected()) return;
-    m_connection.StopLink();
-    m_connection.CloseActiveLink();
+    if (!m_connection.IsConnected()) {
+        BeginSearch();
+        return;
+    }
+    SetPhase(UpgradePhase::Disconnecting);
+    m_connection.TakeDown(false, m_steps.Guarded([this] { BeginSearch(); }));
+}
+
+void CFirmwareUpdater::BeginSearch() {
+    m_firstSearchFailure.reset();
+    SetPhase(UpgradePhase::Searching);
+    TrySearch();
 }
 
 // The device may still be restarting from an earlier attempt: it is looked
 // for again and again until the search window ends.
-bool CFirmwareUpdater::ConnectForUpgrade() {
+void CFirmwareUpdater::TrySearch() {
+    if (m_connection.Link().OpenFirstMatching()) {
+        StartTransfer();
+        return;
+    }
     const LinkTimings& t = m_connection.Timings();
-    CHidLink& link = m_connection.Link();
-    std::optional<Clock::time_point> firstFailure;
-    while (!link.OpenFirstMatching()) {
-        const Clock::time_point now = Clock::now();
-        if (!firstFailure) {
-            firstFailure = now;
-            PostUiMessage(UM_UPGRADE_STATUS, static_cast<std::uintptr_t>(TextId::SearchForDevice));
-        }
-        if (now - *firstFailure >= t.upgradeSearchWindow) {
-            g_bUpgrading = false;
-            CConnectionManager::ReportLinkFailure();
+    const Clock::time_point now = Clock::now();
+    if (!m_firstSearchFailure) {
+        m_firstSearchFailure = now;
+        PostUiMessage(UM_UPGRADE_STATUS, static_cast<std::uintptr_t>(TextId::SearchForDevice));
+    }
+    ++m_progress.nSearchAttempts;
+    m_progress.searchTime =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - *m_firstSearchFailure);
+    if (now - *m_firstSearchFailure >= t.upgradeSearchWindow) {
+        g_bUpgrading = false;
+        CConnectionManager::ReportLinkFailure();
+        {
             std::lock_guard lock(g_csModel);
             m_connection.Command().ClearQueue();
-            return false;
         }
-        std::this_thread::sleep_for(t.upgradeSearchRetry);
+        SetPhase(UpgradePhase::NotFound);
+        return;
     }
+    Notify();
+    Later(t.upgradeSearchRetry, [this] { TrySearch(); });
+}
+
+void CFirmwareUpdater::StartTransfer() {
     {
         std::lock_guard lock(g_csModel);
         m_connection.Command().ClearQueue();
     }
     // A new session: no step of an earlier update excuses a removal now.
     g_nLastUpgradeCommand = 0;
-    link.ClearInReport();
+    m_connection.Link().ClearInReport();
     g_bUpgrading = true;
     m_connection.StartLink(true);
-    return true;
+    PostUiMessage(UM_UPGRADE_RANGE, static_cast<std::uintptr_t>(m_state.m_nProgressTotal));
+    PostUiMessage(UM_UPGRADE_PROGRESS, 0);
+    SetPhase(UpgradePhase::Transferring);
 }
 
-bool CFirmwareUpdater::HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t lParam) {
+void CFirmwareUpdater::Later(std::chrono::milliseconds delay, std::function<void()> step) {
+    m_connection.Later(delay, m_steps.Guarded(std::move(step)));
+}
+
+void CFirmwareUpdater::SetPhase(UpgradePhase phase) {
+    m_progress.ePhase = phase;
+    Notify();
+}
+
+void CFirmwareUpdater::Notify(std::optional<TextId> status) {
+    m_progress.status = status;
+    if (m_pListener != nullptr) m_pListener->OnUpgradeProgress(m_progress);
+    m_progress.status.reset();
+}
+
+bool CFirmwareUpdater::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (msg) {
         case UM_UPGRADE_DONE:
             OnUpgradeDone(lParam);
+            return true;
+        case UM_UPGRADE_RANGE:
+            m_progress.nTotal = static_cast<int>(wParam);
+            Notify();
+            return true;
+        case UM_UPGRADE_PROGRESS:
+            m_progress.nPosition = static_cast<int>(wParam);
+            Notify();
+            return true;
+        case UM_UPGRADE_STATUS:
+            Notify(static_cast<TextId>(wParam));
             return true;
         case UM_DEVICE_ID:
             // An update asks for no identification: this one answers the
             // link the update took down, and its read-all must not reach the
             // queue the update cycle works on.
-            return g_bUpgrading;
+            return IsBusy();
         default:
             return false;
     }
 }
 
+// The worker stops sending once the end step is answered; the link is
+// closed without the disconnect pause.
 void CFirmwareUpdater::OnUpgradeDone(std::intptr_t lParam) {
     if (lParam != kUpgradeDoneParam) return;
-    m_connection.StopLink();
-    g_bUpgrading = false;
-    m_connection.CloseActiveLink();
-    ShowMessage(TextId::FirmwareUpdateDone);
-    m_eOutcome = UpgradeOutcome::Succeeded;
+    m_connection.TakeDown(false, m_steps.Guarded([this] {
+        g_bUpgrading = false;
+        ShowMessage(TextId::FirmwareUpdateDone);
+        SetPhase(UpgradePhase::Succeeded);
+    }));
 }
 
 UpgradeOutcome CFirmwareUpdater::Outcome() {
-    if (m_eOutcome == UpgradeOutcome::Running && (!g_bUpgrading || !m_connection.IsConnected())) {
+    return OutcomeOf(Phase());
+}
+
+UpgradePhase CFirmwareUpdater::Phase() {
+    if (m_progress.ePhase == UpgradePhase::Transferring && !m_connection.IsDisconnecting() &&
+        (!g_bUpgrading || !m_connection.IsConnected())) {
         // The connection manager took the link down (failure, removal, or an
         // empty reply, which leaves g_bUpgrading set on its own).
         g_bUpgrading = false;
-        m_eOutcome = UpgradeOutcome::Failed;
+        SetPhase(UpgradePhase::Failed);
     }
-    return m_eOutcome;
+    return m_progress.ePhase;
 }
 
 bool CFirmwareUpdater::IsUpgrading() const {
     return g_bUpgrading;
 }
 
+bool CFirmwareUpdater::IsBusy() const {
+    return g_bUpgrading || m_progress.ePhase == UpgradePhase::Disconnecting ||
+           m_progress.ePhase == UpgradePhase::Searching;
+}
+
 FactoryResetResult CFirmwareUpdater::FactoryReset() {
-    if (g_bUpgrading) {
+    if (IsBusy()) {
         ShowMessage(TextId::DontCloseUpdate);
         return FactoryResetResult::UpdateRunning;
     }
-    if (!m_connection.IsConnected()) {
+    if (!m_connection.IsConnected() || m_connection.IsDisconnecting()) {
         ShowMessage(TextId::DeviceNotConnected);
         return FactoryResetResult::NotConnected;
     }
@@ -168,8 +259,8 @@ FactoryResetResult CFirmwareUpdater::FactoryReset() {
     return FactoryResetResult::Queued;
 }
 
-std::optional<TextId> CFirmwareUpdater::CloseGuardText() {
-    if (g_bUpgrading) return TextId::DontCloseUpdate;
+std::optional<TextId> CFirmwareUpdater::CloseGuardText() const {
+    if (IsBusy()) return TextId::DontCloseUpdate;
     return std::nullopt;
 }
 

@@ -12,7 +12,14 @@
 //   UM_UPGRADE_DONE     lParam 179: hand it to HandleMessage
 //
 // A front end drains its messages and offers each to HandleMessage here and
-// then to the connection manager's, or lets RunUpgrade do all of it.
+// then to the connection manager's, or lets RunUpgrade do all of it. An
+// update dialog can instead listen (SetListener): it hears each step of the
+// start and every status, progress and outcome the messages carry.
+//
+// Start returns at once when the connection manager has a step scheduler:
+// taking down a link that is up and the search for the device (every
+// upgradeSearchRetry, up to upgradeSearchWindow) are steps of the front end's
+// loop. Without one, Start blocks through them.
 
 #include <chrono>
 #include <cstdint>
@@ -20,6 +27,7 @@
 #include <optional>
 #include <string>
 
+#include "base/step_scheduler.h"
 #include "base/texts.h"
 #include "firmware/upgrade_cycle.h"
 #include "firmware/upgrade_file.h"
@@ -30,11 +38,40 @@ class CConnectionManager;
 
 enum class UpgradeOutcome {
     Idle,       // nothing started
-    Running,    // the worker runs update cycles
+    Running,    // under way: taking down the link, looking for the device, or transferring
     Succeeded,  // the last step was answered; the link is closed
     Failed,     // refused file, no device, or the link failed; the link is closed
 };
 const char* UpgradeOutcomeName(UpgradeOutcome outcome);
+
+enum class UpgradePhase {
+    Idle,           // nothing started
+    Disconnecting,  // the link that was up is being taken down
+    Searching,      // looking for the device, which may be restarting
+    Transferring,   // the worker runs update cycles
+    Succeeded,      // the last step was answered; the link is closed
+    Failed,         // refused file, or the link failed; the link is closed
+    NotFound,       // no device within the search window; nothing was sent
+};
+const char* UpgradePhaseName(UpgradePhase phase);
+
+// Where an update stands, as its dialog shows it.
+struct UpgradeProgress {
+    UpgradePhase ePhase = UpgradePhase::Idle;
+    std::optional<TextId> status;  // the status line, set by this step
+    int nPosition = 0;             // the progress bar runs 0 .. nTotal
+    int nTotal = 0;
+    int nSearchAttempts = 0;                 // failed attempts to open the device
+    std::chrono::milliseconds searchTime{};  // since the first of them
+};
+
+class IUpgradeListener {
+public:
+    virtual ~IUpgradeListener() = default;
+    // On the user-interface thread, once per step: a phase change, a failed
+    // search attempt, a status line, a progress step.
+    virtual void OnUpgradeProgress(const UpgradeProgress& progress) = 0;
+};
 
 enum class FactoryResetResult {
     Queued,         // the reset request is on its way; UM_TRANSFER_DONE follows its answer
@@ -51,15 +88,18 @@ public:
     CFirmwareUpdater(const CFirmwareUpdater&) = delete;
     CFirmwareUpdater& operator=(const CFirmwareUpdater&) = delete;
 
+    void SetListener(IUpgradeListener* listener) { m_pListener = listener; }
+
     // The Start button: loads the file (LoadUpgradeFile), takes down a link
-    // that is up, looks for the device for up to the search window (blocking)
-    // and starts the update cycles. False when the file was refused or no
-    // device was found (the message was shown). Does nothing while an update
-    // runs. `reader` replaces the file reader (tests).
+    // that is up, looks for the device for up to the search window and starts
+    // the update cycles. False when the file was refused (the message was
+    // shown) or an update is already under way; true when it got under way.
+    // `reader` replaces the file reader (tests).
     bool Start(const std::string& path, CImageFileReader* reader = nullptr);
 
-    // UM_UPGRADE_DONE, and while an update runs the stale identification of
-    // the link it replaced; true when the message was the updater's.
+    // UM_UPGRADE_DONE, the status, progress and range of the update, and
+    // while an update runs the stale identification of the link it replaced;
+    // true when the message was the updater's.
     bool HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     // The update's last step was answered (lParam 179): stop and close the
     // link and tell the user.
@@ -68,30 +108,41 @@ public:
     // Where the update stands. A link that went down while it ran makes it
     // Failed (and clears g_bUpgrading, so the dialog may close again).
     UpgradeOutcome Outcome();
+    UpgradePhase Phase();
+    const UpgradeProgress& Progress() const { return m_progress; }
     bool IsUpgrading() const;
+    // An update is under way, its start included: the dialog must not close.
+    bool IsBusy() const;
     const UpgradeLoadResult& LoadResult() const { return m_loadResult; }
     int ProgressTotal() const { return m_state.m_nProgressTotal; }
 
-    // The reset after the user agreed to FactoryResetQuestion().
+    // The reset after the user agreed to TextId::FactoryResetConfirm.
     FactoryResetResult FactoryReset();
-    static TextId FactoryResetQuestion() { return TextId::FactoryResetConfirm; }
     // What closing the dialog (close box, cancel, Browse) shows instead of
-    // acting while an update runs; none when closing is fine.
-    static std::optional<TextId> CloseGuardText();
-
-    // ---- Steps of Start, for front ends that drive them one by one ----
-    // Takes a link that is up down again, without a message.
-    void DisconnectForUpgrade();
-    // Opens the first matching device, retrying while the search window
-    // lasts, and starts the worker with update cycles.
-    bool ConnectForUpgrade();
+    // acting while an update is under way; none when closing is fine.
+    std::optional<TextId> CloseGuardText() const;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    // The steps of Start.
+    void DisconnectForUpgrade();
+    void BeginSearch();
+    void TrySearch();
+    void StartTransfer();
+
+    void SetPhase(UpgradePhase phase);
+    void Notify(std::optional<TextId> status = std::nullopt);
+    void Later(std::chrono::milliseconds delay, std::function<void()> step);
+
     CConnectionManager& m_connection;
     UpgradeState m_state;
     CUpgradeCycle m_cycle;
     UpgradeLoadResult m_loadResult;
-    UpgradeOutcome m_eOutcome = UpgradeOutcome::Idle;
+    UpgradeProgress m_progress;
+    std::optional<Clock::time_point> m_firstSearchFailure;
+    IUpgradeListener* m_pListener = nullptr;
+    CStepGuard m_steps;  // the start's steps; none run for an updater that is gone
 };
 
 // Runs a whole update for a front end without a window system: Start, then
@@ -99,7 +150,8 @@ private:
 // connection manager until the update ends or `limit` passes. Every message,
 // the updater's and the manager's included, is also handed to `observe`
 // (progress, status lines, message boxes). A time limit that passes stops
-// the link and counts as a failure.
+// the link and counts as a failure. The manager's scheduler, when it has one,
+// must be `messages`' own steps, which this loop runs.
 UpgradeOutcome RunUpgrade(CFirmwareUpdater& updater, CConnectionManager& connection,
                           CMessageQueue& messages, const std::string& path,
                           const CMessageQueue::Handler& observe,

@@ -26,7 +26,6 @@ public:
 
     // Forgets an abandoned update, for the next one.
     void Reset() { m_bAbandoned = false; }
-    bool Abandoned() const { return m_bAbandoned; }
 
     // The reply time-out of a step code, from the link's timings.
     static std::chrono::milliseconds ReplyWait(const LinkTimings& timings, int code);

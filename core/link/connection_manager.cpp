@@ -25,17 +25,21 @@ const char* ConnectionStateName(ConnectionState state) {
             return "online";
         case ConnectionState::Upgrading:
             return "upgrading";
+        case ConnectionState::Disconnecting:
+            return "disconnecting";
     }
     return "?";
 }
 
 CConnectionManager::CConnectionManager(const HidBackendRegistry& registry, CKTVCommand& command,
-                                       ILinkModel* model, const LinkTimings& timings)
+                                       ILinkModel* model, const LinkTimings& timings,
+                                       IStepScheduler* steps)
     : m_registry(registry),
       m_command(command),
       m_pModel(model),
       m_link(registry, command, model, timings),
-      m_worker(m_link) {}
+      m_worker(m_link),
+      m_steps(steps) {}
 
 CConnectionManager::~CConnectionManager() {
     Shutdown();
@@ -67,14 +71,24 @@ void CConnectionManager::StopWatching() {
     m_pendingEvents.clear();
 }
 
+// While a link is being taken down the events wait for the close: the device
+// is still held, and an arrival could not open it yet.
+// One at a time and in order: an event that takes the link down leaves the
+// ones after it for the close, which takes them from here again.
 void CConnectionManager::TakeDeviceEvents() {
-    std::vector<DeviceEvent> events;
-    {
-        std::lock_guard lock(m_eventsMutex);
-        events.swap(m_pendingEvents);
-    }
-    for (const DeviceEvent& event : events)
+    if (m_bTakingEvents) return;
+    m_bTakingEvents = true;
+    while (!m_bClosing) {
+        DeviceEvent event;
+        {
+            std::lock_guard lock(m_eventsMutex);
+            if (m_pendingEvents.empty()) break;
+            event = std::move(m_pendingEvents.front());
+            m_pendingEvents.pop_front();
+        }
         OnDeviceChange(event);
+    }
+    m_bTakingEvents = false;
 }
 
 // ---- Message dispatch ----
@@ -115,7 +129,10 @@ bool CConnectionManager::HandleMessage(unsigned msg, std::uintptr_t wParam, std:
 
 // ---- Handlers ----
 
+// A click while the link is being taken down finds it still connected: the
+// disconnect is already under way.
 void CConnectionManager::OnConnectButton() {
+    if (m_bClosing) return;
     if (m_bConnected) {
         Disconnect();
     } else if (!ConnectUsb()) {
@@ -160,18 +177,16 @@ void CConnectionManager::OnRemoval(const std::string& path) {
     if (lastCommand == UPG_BOOT || lastCommand == UPG_SEARCH) return;
     g_bDeviceOpen = false;
     g_bUpgrading = false;
-    StopAndClose(false);
-    ReportLinkFailure();
+    TakeDown(false, [] { ReportLinkFailure(); });
 }
 
 void CConnectionManager::OnLinkFailed() {
-    if (!m_bConnected) return;
-    StopLink();
-    std::this_thread::sleep_for(Timings().disconnectWait);
-    g_bUpgrading = false;
-    CloseActiveLink();
-    ClearQueue();
-    ReportLinkFailure();
+    if (!m_bConnected || m_bClosing) return;
+    TakeDown(true, [this] {
+        g_bUpgrading = false;
+        ClearQueue();
+        ReportLinkFailure();
+    });
     NotifyIfChanged();
 }
 
@@ -185,21 +200,29 @@ void CConnectionManager::OnDeviceId() {
         m_command.QueueReadAll(m_bConnected);
         m_ePhase = Phase::Reading;
     } else {
-        Disconnect();
-        ClearQueue();
-        std::lock_guard lock(g_csModel);
-        g_DeviceModel.fill(' ');
+        {
+            std::lock_guard lock(g_csModel);
+            g_DeviceModel.fill(' ');
+        }
+        if (m_bConnected && !m_bClosing) {
+            TakeDown(true, [this] { ClearQueue(); });
+        } else {
+            ClearQueue();
+        }
     }
     NotifyIfChanged();
 }
 
 // The two texts of this message differ in meaning; they are shown as they are.
 void CConnectionManager::OnEmptyReply() {
-    if (m_bConnected) {
-        StopLink();
-        CloseActiveLink();
+    const auto show = [] {
+        PostUiMessage(UM_SHOW_MESSAGE, static_cast<std::uintptr_t>(TextId::EmptyReply));
+    };
+    if (m_bConnected && !m_bClosing) {
+        TakeDown(false, show);
+    } else {
+        show();
     }
-    PostUiMessage(UM_SHOW_MESSAGE, static_cast<std::uintptr_t>(TextId::EmptyReply));
     NotifyIfChanged();
 }
 
@@ -211,7 +234,7 @@ void CConnectionManager::OnOutputsLoaded(int group) {
         if (m_pModel != nullptr) m_pModel->LoadCurrentImage(group);
     }
     if (m_pListener != nullptr) m_pListener->OnModelReloaded(group);
-    if (m_bConnected) {
+    if (m_bConnected && !m_bClosing) {
         g_bOnline = true;
         m_ePhase = Phase::Online;
     }
@@ -236,6 +259,7 @@ void CConnectionManager::OnSourceChanged(int source) {
 // ---- Building blocks ----
 
 bool CConnectionManager::ConnectUsb(std::string_view path) {
+    if (m_bClosing) return false;  // the device is still held
     const bool opened =
         path.empty() ? m_link.OpenFirstMatching() : m_link.OpenPath(std::string(path));
     if (!opened) return false;
@@ -271,13 +295,76 @@ void CConnectionManager::CloseActiveLink() {
 }
 
 void CConnectionManager::Disconnect() {
-    StopAndClose(true);
+    TakeDown(true);
 }
 
-void CConnectionManager::StopAndClose(bool waitBeforeClose) {
-    StopLink();
-    if (waitBeforeClose) std::this_thread::sleep_for(Timings().disconnectWait);
-    CloseActiveLink();
+// The link state stays "connected" until the close, as it did for a front
+// end that blocked through these waits.
+void CConnectionManager::TakeDown(bool pauseBeforeClose, std::function<void()> then) {
+    if (m_bClosing) {
+        // Already going down: the follow-up runs after that close.
+        if (then) m_afterClose.push_back(std::move(then));
+        return;
+    }
+    m_bClosing = true;
+    NotifyIfChanged();
+    StopWorkerThen([this, pauseBeforeClose, then = std::move(then)] {
+        const auto close = [this, then] {
+            CloseActiveLink();
+            m_bClosing = false;
+            std::vector<std::function<void()>> later;
+            later.swap(m_afterClose);
+            if (then) then();
+            for (const auto& step : later)
+                step();
+            NotifyIfChanged();
+            TakeDeviceEvents();
+        };
+        if (pauseBeforeClose) {
+            Later(Timings().disconnectWait, close);
+        } else {
+            close();
+        }
+    });
+}
+
+void CConnectionManager::Later(std::chrono::milliseconds delay, std::function<void()> step) {
+    if (Scheduler() != nullptr) {
+        m_steps.After(delay, std::move(step));
+        return;
+    }
+    std::this_thread::sleep_for(delay);
+    step();
+}
+
+// The worker finishes the cycle it is in: up to a reply wait with a silent
+// device. With a scheduler this thread only looks now and then.
+void CConnectionManager::StopWorkerThen(std::function<void()> next) {
+    if (Scheduler() == nullptr) {
+        m_worker.StopLink();
+        next();
+        return;
+    }
+    m_worker.RequestStop();
+    WhenWorkerEnded(std::chrono::steady_clock::now() + m_worker.LongestCycle(), false,
+                    std::move(next));
+}
+
+void CConnectionManager::WhenWorkerEnded(std::chrono::steady_clock::time_point abortAt,
+                                         bool aborted, std::function<void()> next) {
+    if (m_worker.HasEnded()) {
+        m_worker.StopLink();  // joins a thread that has already left its loop
+        next();
+        return;
+    }
+    // A read the device keeps blocked is cut short, as StopLink does.
+    if (!aborted && std::chrono::steady_clock::now() >= abortAt) {
+        m_link.AbortIo();
+        aborted = true;
+    }
+    m_steps.After(Timings().stopPoll, [this, abortAt, aborted, next = std::move(next)] {
+        WhenWorkerEnded(abortAt, aborted, next);
+    });
 }
 
 void CConnectionManager::ReportLinkFailure() {
@@ -296,6 +383,9 @@ void CConnectionManager::StopLink() {
 }
 
 void CConnectionManager::Shutdown() {
+    m_steps.Cancel();
+    m_bClosing = false;
+    m_afterClose.clear();
     StopWatching();
     m_worker.StopLink();
     ReleasePath(g_strDevicePath.Get());
@@ -315,6 +405,7 @@ void CConnectionManager::HideTransfer() {
 // ---- State ----
 
 ConnectionState CConnectionManager::State() const {
+    if (m_bClosing) return ConnectionState::Disconnecting;
     if (!m_bConnected) return ConnectionState::Disconnected;
     if (g_bUpgrading) return ConnectionState::Upgrading;
     switch (m_ePhase) {

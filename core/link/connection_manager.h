@@ -10,14 +10,24 @@
 // reply parser post (UM_*) and hands each to HandleMessage. Messages for the
 // user go out as UM_SHOW_MESSAGE (wParam TextId) through the same sink;
 // connection state changes reach an optional listener.
+//
+// Taking a link down waits for the worker to end its cycle and then, for the
+// Connect button, a link failure and a refused identification, pauses before
+// the device is closed. With a step scheduler those waits are steps of the
+// front end's loop and the handlers return at once (the state reads
+// Disconnecting meanwhile); without one they block the calling thread.
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/step_scheduler.h"
 #include "link/hid_backend.h"
 #include "link/hid_link.h"
 #include "link/hid_registry.h"
@@ -32,11 +42,12 @@ class ILinkModel;
 constexpr unsigned UM_DEVICE_CHANGE = 1310;
 
 enum class ConnectionState {
-    Disconnected,  // no link, no worker
-    Connecting,    // device open, identification asked for
-    Reading,       // identification accepted, read-all under way
-    Online,        // model read; edits reach the device
-    Upgrading,     // the worker runs the firmware update
+    Disconnected,   // no link, no worker
+    Connecting,     // device open, identification asked for
+    Reading,        // identification accepted, read-all under way
+    Online,         // model read; edits reach the device
+    Upgrading,      // the worker runs the firmware update
+    Disconnecting,  // the worker is stopping, or the pause before the device is closed
 };
 const char* ConnectionStateName(ConnectionState state);
 
@@ -53,8 +64,10 @@ public:
 
 class CConnectionManager {
 public:
+    // `steps`: the front end's scheduler, which must outlive the manager;
+    // null when the caller has no loop and may block.
     CConnectionManager(const HidBackendRegistry& registry, CKTVCommand& command, ILinkModel* model,
-                       const LinkTimings& timings = {});
+                       const LinkTimings& timings = {}, IStepScheduler* steps = nullptr);
     // Shutdown().
     ~CConnectionManager();
     CConnectionManager(const CConnectionManager&) = delete;
@@ -92,8 +105,12 @@ public:
     bool ConnectUsb(std::string_view path = {});
     // Closes the USB link and returns the view state to disconnected.
     void CloseActiveLink();
-    // StopLink, the disconnect wait, CloseActiveLink: the Connect button's
-    // disconnect, shown to nobody.
+    // Stops the worker, pauses for the disconnect wait when asked to, closes
+    // the link (CloseActiveLink) and then runs `then`. Returns at once with a
+    // scheduler: IsDisconnecting() holds until `then` has run. Device events
+    // that arrive meanwhile are acted on after the close.
+    void TakeDown(bool pauseBeforeClose, std::function<void()> then = {});
+    // TakeDown with the pause: the Connect button's disconnect, shown to nobody.
     void Disconnect();
     static void ReportLinkFailure();
     void StartLink(bool upgrade);
@@ -102,7 +119,9 @@ public:
     void Shutdown();
 
     // ---- State ----
+    // A link is up; it stays up while it is being taken down, until the close.
     bool IsConnected() const { return m_bConnected; }
+    bool IsDisconnecting() const { return m_bClosing; }
     ConnectionState State() const;
     bool IsTransferShown() const { return m_bTransferShown; }
     // Why the last open failed, for logs and the command line.
@@ -111,6 +130,12 @@ public:
     CLinkWorker& Worker() { return m_worker; }
     CKTVCommand& Command() { return m_command; }
     const LinkTimings& Timings() const { return m_link.Timings(); }
+    // The front end's scheduler; null when waits block.
+    IStepScheduler* Scheduler() const { return m_steps.Scheduler(); }
+    // Runs `step` after `delay`: a step of the front end's loop, or at once
+    // after sleeping when there is no scheduler. Steps still waiting when the
+    // manager shuts down are dropped.
+    void Later(std::chrono::milliseconds delay, std::function<void()> step);
 
 private:
     enum class Phase { Connecting, Reading, Online };
@@ -119,7 +144,9 @@ private:
     void OnRemoval(const std::string& path);
     bool IsOurDevice(const std::string& path) const;
     void TakeDeviceEvents();
-    void StopAndClose(bool waitBeforeClose);
+    void StopWorkerThen(std::function<void()> next);
+    void WhenWorkerEnded(std::chrono::steady_clock::time_point abortAt, bool aborted,
+                         std::function<void()> next);
     void ClearQueue();
     void HideTransfer();
     void NotifyIfChanged();
@@ -131,12 +158,17 @@ private:
     CLinkWorker m_worker;
     IConnectionListener* m_pListener = nullptr;
 
+    CStepGuard m_steps;                               // without a scheduler: waits block
+    std::vector<std::function<void()>> m_afterClose;  // TakeDown asked for again meanwhile
+
     bool m_bConnected = false;
+    bool m_bClosing = false;
     Phase m_ePhase = Phase::Connecting;
     bool m_bTransferShown = false;
     ConnectionState m_eLastState = ConnectionState::Disconnected;
 
     std::unique_ptr<IDeviceWatcher> m_watcher;
     std::mutex m_eventsMutex;  // the watcher's thread against the user-interface thread
-    std::vector<DeviceEvent> m_pendingEvents;
+    std::deque<DeviceEvent> m_pendingEvents;
+    bool m_bTakingEvents = false;  // a close inside OnDeviceChange must not take the next ones
 };

@@ -13,6 +13,7 @@ struct LinkTimings {
     ms cycleLimit{3000};      // whole request/reply cycle before the link fails
     ms normalCyclePause{10};  // between cycles, still under the model lock, to pace the polling
     ms disconnectWait{500};   // after stopping the worker, before closing the device
+    ms stopPoll{5};           // how often a front end looks whether the stopped worker has ended
 
     // Finding the device for an update
     ms upgradeSearchRetry{50};       // between attempts to open a device that is restarting

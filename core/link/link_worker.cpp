@@ -77,15 +77,23 @@ void CLinkWorker::StartLink(bool upgrade) {
     g_bDeviceOpen = true;
 }
 
-void CLinkWorker::StopLink() {
+void CLinkWorker::RequestStop() {
     if (!Exists()) return;
     m_bStopRequested = true;
     m_events->Set(WorkerEvent::Stop);
-    // A normal cycle ends at the latest when a read wait expires after the
-    // cycle limit; anything longer is a device that keeps a read blocked.
+}
+
+// A normal cycle ends at the latest when a read wait expires after the cycle
+// limit; anything longer is a device that keeps a read blocked.
+std::chrono::steady_clock::duration CLinkWorker::LongestCycle() const {
     const LinkTimings& t = m_link.Timings();
-    const auto longestCycle = t.cycleLimit + t.readWait + t.writeWait * 8 + t.normalCyclePause;
-    if (!WaitUntilEnded(longestCycle)) m_link.AbortIo();
+    return t.cycleLimit + t.readWait + t.writeWait * 8 + t.normalCyclePause;
+}
+
+void CLinkWorker::StopLink() {
+    if (!Exists()) return;
+    RequestStop();
+    if (!WaitUntilEnded(LongestCycle())) m_link.AbortIo();
     m_thread.join();
     m_events.reset();
     g_bDeviceOpen = false;

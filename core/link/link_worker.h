@@ -57,6 +57,15 @@ public:
     // by aborting the link's I/O. Does nothing without a worker.
     void StopLink();
 
+    // StopLink in steps, for a thread that must not wait for the worker's
+    // cycle to end: RequestStop, then poll HasEnded (AbortIo on the link
+    // once LongestCycle has passed), then StopLink, which returns at once.
+    void RequestStop();
+    // No worker, or its thread has left its loop.
+    bool HasEnded() const { return !Exists() || !m_bAlive; }
+    // The longest a normal cycle may run before its read is cut short.
+    std::chrono::steady_clock::duration LongestCycle() const;
+
     bool Exists() const { return m_thread.joinable(); }
     bool IsAlive() const { return m_bAlive; }
     // Lets the update switch an existing worker between kinds of cycle.

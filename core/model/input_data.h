@@ -33,20 +33,14 @@ public:
     void SetItem12(short word, BYTE first, BYTE second);
     void SetName(const std::string& name);  // UTF-8
 
-    int GetBlockIndex() const { return m_nBlockIndex; }
     BYTE GetBlockType() const;
     const std::string& GetName() const { return m_strName; }
     BYTE GetLevel() const { return m_nLevel; }
     BYTE GetPhase() const { return m_nPhase; }
-    BYTE GetKept74() const { return m_nKept74; }
-    BYTE GetByte75() const { return m_nByte75; }
     short GetDelay() const { return m_nDelay; }
     short GetGain() const { return m_bGainOff ? 0 : m_nGain; }
     bool IsGainOff() const { return m_bGainOff; }
     BYTE GetLimitThreshold() const { return m_nLimitThreshold; }
-    short GetItem12Word() const { return m_nItem12Word; }
-    BYTE GetItem12First() const { return m_nItem12First; }
-    BYTE GetItem12Second() const { return m_nItem12Second; }
     COLORREF GetCurveColor() const { return m_crCurve; }
     CKTVEQ& GetEQ() { return m_EQ; }
     const CKTVEQ& GetEQ() const { return m_EQ; }
@@ -54,7 +48,6 @@ public:
     bool IsLevelPending() const { return m_bLevelPending; }
     bool IsNamePending() const { return m_bNamePending; }
     bool IsLimiterPending() const { return m_bLimiterPending; }
-    bool IsItem12Pending() const { return m_bItem12Pending; }
     void ClearLevelPending() { m_bLevelPending = false; }
     void ClearLimiterPending() { m_bLimiterPending = false; }
     // Every marker of the record and its filters to 0.

@@ -57,7 +57,6 @@ public:
     bool IsGainOff() const { return m_bGainOff; }
     short GetDelay() const { return m_nDelay; }
     BYTE GetEqMode() const { return m_nEqMode; }
-    BYTE GetExtraLevel() const { return m_nExtraLevel; }
     BYTE GetMix(int input) const { return m_abMix[input]; }
     const std::array<BYTE, kOutMixCount>& GetMixes() const { return m_abMix; }
     short GetLimitThreshold() const { return m_nLimitThreshold; }

@@ -81,6 +81,11 @@ constexpr int kReplyOverhead = 13;  // frame length = data length + 13
 constexpr BYTE REPLY_ACK = 0x64;
 constexpr BYTE REPLY_RESEND = 0x65;
 constexpr BYTE REPLY_DATA = 0x66;
+
+constexpr bool IsReplyCommand(int command) {
+    return command == REPLY_ACK || command == REPLY_RESEND || command == REPLY_DATA;
+}
+
 // A frame may also start with this byte instead of the three preamble bytes.
 constexpr BYTE kReplyAltStart = 0xEE;
 
@@ -115,6 +120,7 @@ constexpr int kIdentificationCompared = 15;
 // XOR of n bytes.
 inline BYTE XorBytes(const BYTE* p, int n) {
     BYTE x = 0;
-    for (int i = 0; i < n; ++i) x ^= p[i];
+    for (int i = 0; i < n; ++i)
+        x ^= p[i];
     return x;
 }

@@ -62,7 +62,8 @@ public:
     void ReportHeadProgress();
 
     // The input source the front end shows; a status reply reporting another
-    // one posts UM_SOURCE_CHANGED.
+    // one posts UM_SOURCE_CHANGED, unless a system settings write is still
+    // unanswered: the device then reported its source from before that write.
     void SetShownSource(int source) { m_nShownSource = source; }
     int GetShownSource() const { return m_nShownSource; }
 
@@ -106,6 +107,7 @@ private:
     void StoreBlock(const ReplyHeader& reply);
     void StoreSystemItem(const ReplyHeader& reply);
     void ReportSource(const ReplyHeader& reply);
+    bool SettingsWriteOutstanding() const;
     void EndFrame();
 
     std::deque<std::unique_ptr<CSendData>> m_SendQueue;

@@ -37,8 +37,9 @@ CTunerSession::CTunerSession(SessionOptions options) {
     }
     m_registry = MakeRegistry(options, m_baseRegistry);
     m_pPreviousSink = g_pMessageSink.exchange(&m_queue);
-    m_manager =
-        std::make_unique<CConnectionManager>(*m_registry, m_command, &m_modelLink, options.timings);
+    IStepScheduler* steps = options.steps != nullptr ? options.steps : &m_queue.Steps();
+    m_manager = std::make_unique<CConnectionManager>(*m_registry, m_command, &m_modelLink,
+                                                     options.timings, steps);
     m_manager->SetListener(this);
 }
 

@@ -10,8 +10,8 @@
 // own threads; everything else here runs on the front end's thread, the one
 // that calls Drain or RunUntil. Two ways to drive it:
 //  - with an event loop (the desktop application): SetWakeHook with a
-//    callable that schedules one Drain() on the loop (a queued call), and
-//    nothing ever waits here;
+//    callable that schedules one Drain() on the loop (a queued call) and its
+//    timers as SessionOptions::steps; nothing ever waits here;
 //  - without one (the command-line tool, tests): RunUntil waits for messages
 //    and drains them until a condition holds, bounded.
 //
@@ -55,6 +55,11 @@ struct SessionOptions {
     // Every report written and read goes to this file while the session
     // lives; empty: only TQR905_TRACE of the environment decides.
     std::string traceFile;
+    // The front end's timers, for the waits it performs (the disconnect
+    // pause, the firmware update's device search): a front end that drains
+    // from a wake hook must give them. Null: the session's own loop (Drain,
+    // RunUntil) runs those steps.
+    IStepScheduler* steps = nullptr;
 };
 
 enum class WaitEnd {

@@ -18,8 +18,13 @@ std::vector<int> LinkGroupOf(int channel) {
 
 void ApplyEqBypass(CKTV_OutData& channel, bool bypass) {
     std::lock_guard lock(g_csModel);
-    for (int band = 0; band < channel.GetBandCount(); ++band)
-        channel.GetBand(band)->SetEqBypass(bypass);
+    for (int band = 0; band < channel.GetBandCount(); ++band) {
+        CFilter* filter = channel.GetBand(band);
+        // A band still bypassed from the last time keeps what it had before
+        // that: saving again would save "bypassed" and strand it there.
+        if (bypass && filter->IsEqBypass()) continue;
+        filter->SetEqBypass(bypass);
+    }
     channel.UpdateAllBypassed();
 }
 

@@ -13,7 +13,8 @@ class CKTVCommand;
 std::vector<int> LinkGroupOf(int channel);
 
 // The channel-wide equalizer bypass: every band of the channel bypassed, or
-// back to what it was before. Refreshes the channel's all-bypassed flag.
+// back to what it was before, also when some bands were released one by one
+// in between. Refreshes the channel's all-bypassed flag.
 void ApplyEqBypass(CKTV_OutData& channel, bool bypass);
 
 // Every band of the channel's link group back to its ISO frequency, 0.2

@@ -37,6 +37,8 @@ public:
     // Band `band`'s label red and `field` highlighted; band -1: none.
     virtual void MarkEdited(int band, BandField field) = 0;
     virtual bool AskOkCancel(TextId question) = 0;
+    // Labels and captions in the current language.
+    virtual void Retranslate() {}
 };
 
 class EqPresenter : public IWorkspacePart {
@@ -78,6 +80,7 @@ public:
     // IWorkspacePart
     void ReloadEqualizer(int channel) override;
     void OnGraphEdited(int curve) override;
+    void Relabel() override { m_view.Retranslate(); }
 
 private:
     class BandObserver;

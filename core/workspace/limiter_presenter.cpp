@@ -36,6 +36,11 @@ void LimiterPresenter::ReloadEqualizer(int channel) {
     Reload();
 }
 
+void LimiterPresenter::Relabel() {
+    m_view.Retranslate();
+    Reload();
+}
+
 void LimiterPresenter::Reload() {
     int threshold = 0;
     int attack = 0;
@@ -47,8 +52,11 @@ void LimiterPresenter::Reload() {
         attack = record.GetLimitAttack();
         release = record.GetLimitRelease();
     }
-    m_view.ShowThreshold(threshold);
-    m_view.ShowAttack(attack);
+    const auto inRange = [](int value, int max) {
+        return value >= 0 && value <= max ? std::optional<int>(value) : std::nullopt;
+    };
+    m_view.ShowThreshold(inRange(threshold, kThresholdMax));
+    m_view.ShowAttack(inRange(attack, kAttackMax));
     const std::vector<std::string> entries = ReleaseEntries();
     m_view.ShowRelease(entries, release < static_cast<int>(entries.size()) ? release : -1);
 }

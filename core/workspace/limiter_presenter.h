@@ -3,6 +3,7 @@
 // release. Edits go through the record's setters, which copy the limiter to
 // the link group. Every reload shows the selected channel's own values.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,15 @@ class CKTV_OutData;
 class ILimiterView {
 public:
     virtual ~ILimiterView() = default;
-    virtual void ShowThreshold(int step) = 0;  // 0..360
-    virtual void ShowAttack(int code) = 0;     // 0..106
+    // A stored value outside the field's range (the start-up contents place
+    // the limiter two bytes off) is shown as no value: neither a value the
+    // channel does not have, nor a range message on every reload.
+    virtual void ShowThreshold(std::optional<int> step) = 0;  // 0..360
+    virtual void ShowAttack(std::optional<int> code) = 0;     // 0..106
     // The release list and the selected entry (-1: none).
     virtual void ShowRelease(const std::vector<std::string>& entries, int selected) = 0;
+    // Captions in the current language.
+    virtual void Retranslate() {}
 };
 
 class LimiterPresenter : public IWorkspacePart {
@@ -33,7 +39,7 @@ public:
 
     // IWorkspacePart: the fields sit with the equalizer and reload with it.
     void ReloadEqualizer(int channel) override;
-    void Relabel() override { Reload(); }
+    void Relabel() override;
 
 private:
     CKTV_OutData& Selected();

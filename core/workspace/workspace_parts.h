@@ -36,4 +36,10 @@ public:
 
     // The language flipped: relabel lists, labels and buttons.
     virtual void Relabel() {}
+
+    // The channel whose strip select button goes with `channel`'s while the
+    // left/right link is on (its pair partner), or -1: the channel switch
+    // checks and unchecks both. The link presenter answers; the first part
+    // that answers other than -1 wins.
+    virtual int LinkPartner(int /*channel*/) const { return -1; }
 };

@@ -64,6 +64,7 @@ void XoverPresenter::RefreshCrossover(int channel) {
 }
 
 void XoverPresenter::Relabel() {
+    m_view.Retranslate();
     Refresh();
 }
 

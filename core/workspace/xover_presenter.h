@@ -25,6 +25,8 @@ public:
     virtual void ShowSlopeList(XoverSide side, const std::vector<std::string>& entries,
                                int selected) = 0;
     virtual void ShowFreq(XoverSide side, int freq) = 0;
+    // Captions in the current language (the lists come with Refresh).
+    virtual void Retranslate() {}
 };
 
 class XoverPresenter : public IWorkspacePart {

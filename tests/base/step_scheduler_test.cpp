@@ -71,7 +71,7 @@ TEST(StepQueue, AStepAskedForWhileRunningWaitsForTheNextCall) {
 TEST(StepGuard, DropsItsStepsWhenCancelledOrGone) {
     CStepQueue steps;
     std::string ran;
-    auto guard = std::make_unique<CStepGuard>(steps);
+    auto guard = std::make_unique<CStepGuard>(&steps);
     guard->After(0ms, [&] { ran += 'x'; });
     guard->After(5ms, [&] { ran += 'y'; });
     EXPECT_EQ(guard->Pending(), 2);
@@ -85,7 +85,13 @@ TEST(StepGuard, DropsItsStepsWhenCancelledOrGone) {
     EXPECT_EQ(ran, "a");
     EXPECT_EQ(guard->Pending(), 1);
 
+    // A follow-up handed to someone else is guarded the same way.
+    const std::function<void()> followUp = guard->Guarded([&] { ran += 'f'; });
+    followUp();
+    EXPECT_EQ(ran, "af");
+
     guard.reset();
     steps.RunDue(Later());
-    EXPECT_EQ(ran, "ac");
+    followUp();
+    EXPECT_EQ(ran, "afc");
 }

@@ -91,12 +91,12 @@ struct FreshGlobals {
 
 class ConnectionTest : public ::testing::Test {
 protected:
-    ConnectionTest()
+    explicit ConnectionTest(const LinkTimings& timings = ShortTimings())
         : m_busEnv("TQR905_VHID_DIR", m_bus.Path()),
           m_claimsEnv("TQR905_CLAIMS_DIR", m_claims.Path()),
           m_registry(VhidOnly(m_bus.Path())),
           m_modelLink(m_model),
-          m_manager(m_registry, m_cmd, &m_modelLink, ShortTimings()) {}
+          m_manager(m_registry, m_cmd, &m_modelLink, timings, &m_queue.Steps()) {}
 
     void SetUp() override {
         g_pMessageSink = &m_queue;
@@ -160,6 +160,13 @@ protected:
             if (m.msg == UM_SHOW_MESSAGE) texts.push_back(static_cast<TextId>(m.wParam));
         }
         return texts;
+    }
+
+    // The Connect button on a link that is up, and the loop run until the
+    // device is closed.
+    void DisconnectWithButton() {
+        m_manager.OnConnectButton();
+        ASSERT_TRUE(RunUntilState(ConnectionState::Disconnected));
     }
 
     // Connects with the button and waits for the read-all to end.

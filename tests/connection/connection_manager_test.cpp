@@ -139,8 +139,7 @@ TEST_F(ConnectionTest, ConnectButtonToggles) {
     SimServer& server = AddDevice();
     ConnectOnline();
 
-    m_manager.OnConnectButton();
-    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    DisconnectWithButton();
     EXPECT_FALSE(g_bOnline);
     EXPECT_FALSE(g_bDeviceOpen);
     EXPECT_TRUE(IsPathFree(server.InterfacePath())) << "the claim goes with the link";
@@ -203,7 +202,8 @@ TEST_P(RemovalDuringUpdateTest, OnlyBootAndSearchExcuseARemoval) {
 
     const int before = Seen(UM_DEVICE_CHANGE);
     server.Unplug();
-    ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > before; }));
+    ASSERT_TRUE(
+        RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > before && !m_manager.IsDisconnecting(); }));
     DrainPending();
 
     if (GetParam().reported) {
@@ -236,8 +236,9 @@ TEST_F(ConnectionTest, SilentDeviceEndsInLinkFailureWithEmptyQueue) {
         m_cmd.PushPacket(MakeSystemRead(SYS_INPUT_LEVELS, 0));
     }
 
-    ASSERT_TRUE(RunUntil([&] { return Seen(UM_LINK_FAILED) > 0; }));
-    EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+    ASSERT_TRUE(RunUntil([&] {
+        return Seen(UM_LINK_FAILED) > 0 && m_manager.State() == ConnectionState::Disconnected;
+    }));
     EXPECT_EQ(m_cmd.GetCount(), 0);
     EXPECT_FALSE(g_bOnline);
     DrainPending();
@@ -267,7 +268,7 @@ TEST_F(ConnectionTest, SecondClientIsRefused) {
     ConnectOnline();
     EXPECT_EQ(g_strDevicePath.Get(), first.InterfacePath());
     EXPECT_FALSE(backend.Open(first.InterfacePath()).Ok());
-    m_manager.OnConnectButton();  // disconnect
+    DisconnectWithButton();
 
     auto holder = backend.Open(first.InterfacePath());
     ASSERT_TRUE(holder.Ok()) << holder.ErrorText();
@@ -277,6 +278,97 @@ TEST_F(ConnectionTest, SecondClientIsRefused) {
     EXPECT_EQ(Shown(), std::vector{TextId::UnableToConnect});
     EXPECT_FALSE(second.HasSession());
     holder.Value()->Close();
+}
+
+// The pause before a disconnected device is closed is a step of the front
+// end's loop: here it lasts an hour, so nothing but the loop running that step
+// can close the device.
+class SteppedDisconnectTest : public ConnectionTest {
+protected:
+    static LinkTimings HourLongPause() {
+        LinkTimings t = ShortTimings();
+        t.disconnectWait = std::chrono::hours(1);
+        return t;
+    }
+    SteppedDisconnectTest() : ConnectionTest(HourLongPause()) {}
+
+    // Runs the loop until the worker has ended; the close is then the only
+    // step left, an hour away.
+    void RunUntilWorkerEnded() {
+        ASSERT_TRUE(RunUntil([&] { return !m_manager.Worker().Exists(); }));
+        EXPECT_EQ(m_queue.Steps().Size(), 1u);
+    }
+    void RunThePause() {
+        m_queue.Steps().RunDue(CMessageQueue::Clock::now() + std::chrono::hours(2));
+        DrainPending();
+    }
+};
+
+TEST_F(SteppedDisconnectTest, HandlersReturnAtOnceAndTheLoopClosesTheDevice) {
+    struct Case {
+        const char* name;
+        std::function<void(CConnectionManager&)> act;
+        std::vector<TextId> shown;
+    };
+    const Case cases[] = {
+        {"connect button", [](CConnectionManager& m) { m.OnConnectButton(); }, {}},
+        {"link failure",
+         [](CConnectionManager& m) { m.OnLinkFailed(); },
+         {TextId::UnableToConnect}},
+        {"refused identification",
+         [](CConnectionManager& m) {
+             {
+                 std::lock_guard lock(g_csModel);
+                 std::memcpy(g_DeviceModel.data(), "TQR-904-31EQ-V3.0", 17);
+             }
+             m.OnDeviceId();
+         },
+         {}},
+    };
+    SimServer& server = AddDevice();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_seen.clear();
+        ConnectOnline();
+
+        c.act(m_manager);
+        EXPECT_EQ(m_manager.State(), ConnectionState::Disconnecting);
+        m_manager.OnConnectButton();  // a second click while it goes down
+        m_manager.OnLinkFailed();     // the worker noticing meanwhile
+        RunUntilWorkerEnded();
+        EXPECT_EQ(m_manager.State(), ConnectionState::Disconnecting);
+        EXPECT_TRUE(m_manager.Link().IsOpen());
+        EXPECT_FALSE(IsPathFree(server.InterfacePath()));
+        EXPECT_TRUE(Shown().empty());
+
+        RunThePause();
+        EXPECT_EQ(m_manager.State(), ConnectionState::Disconnected);
+        EXPECT_FALSE(m_manager.Link().IsOpen());
+        EXPECT_TRUE(IsPathFree(server.InterfacePath()));
+        EXPECT_FALSE(g_bOnline);
+        EXPECT_EQ(Shown(), c.shown);
+        EXPECT_EQ(m_states.states.back(), ConnectionState::Disconnected);
+    }
+}
+
+// A device plugged in while the link goes down is connected once the old one
+// is closed, as it would have been after a blocking pause.
+TEST_F(SteppedDisconnectTest, ArrivalDuringThePauseIsTakenAfterTheClose) {
+    ASSERT_TRUE(m_manager.StartWatching());
+    SimServer& first = AddDevice("a");
+    ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+
+    const int before = Seen(UM_DEVICE_CHANGE);
+    m_manager.OnConnectButton();
+    SimServer& second = AddDevice("b");
+    RunUntilWorkerEnded();
+    ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > before; }));
+    EXPECT_FALSE(second.HasSession());
+
+    RunThePause();
+    ASSERT_TRUE(RunUntilState(ConnectionState::Online));
+    EXPECT_EQ(g_strDevicePath.Get(), second.InterfacePath());
+    EXPECT_TRUE(IsPathFree(first.InterfacePath()));
 }
 
 // Holds a claim from another process, as a second copy of the program would.
@@ -385,12 +477,12 @@ TEST_F(ConnectionTest, SystemBlockMarkedOfflineIsNotSentAtTheNextConnect) {
     EXPECT_EQ(m_processor.GetCounts().systemWrites, 0);
     for (auto* mark : sendMarks)
         EXPECT_FALSE(*mark);
-    m_manager.Disconnect();
+    DisconnectWithButton();
 
     // A mark left when the link goes down is dropped with it.
     ConnectOnline();
     g_bSendSysSettings = true;
-    m_manager.OnConnectButton();
+    DisconnectWithButton();
     EXPECT_FALSE(g_bSendSysSettings);
 }
 

@@ -169,12 +169,18 @@ TEST(NumValueParse, TypedTextGivesClampedPosition) {
         {kThreshold, "6", 360},
         {kThreshold, "0", 300},
         {kThreshold, "-30.5", 0},
+        {kThreshold, "-3.04", 269},  // 269.6 steps: truncated, never rounded
+        {kThreshold, "5.99", 359},
         {kChannelGain, "-6", 54},
         {kChannelGain, "-6.5", 53},
         {kChannelGain, "10", 60},
         {kChannelGain, "关闭", 0},
         {kGainOffAtMax, "OFF", 200},
         {kGainOffAtMax, "-0.5dB", 195},
+        {kGainOffAtMax, "-0.54", 194},
+        {kGainOffAtMax, "-10.05", 99},
+        {kGainInRange, "-6.5", 53},
+        {kGainInRange, "-0.4", 59},
     };
     for (const auto& c : cases) {
         const CNumValue field = MakeField(c.field);

@@ -60,15 +60,16 @@ SimServerOptions ServerOptions(const std::string& busDir) {
 
 class UpgradeOverBusTest : public FirmwareTest {
 protected:
-    UpgradeOverBusTest()
+    explicit UpgradeOverBusTest(const LinkTimings& timings = ShortTimings())
         : m_strBusDir(m_dir.Path() + "/bus"),
           m_registry(BusRegistry(m_strBusDir)),
           m_server(m_processor, ServerOptions(m_strBusDir)),
-          m_manager(*m_registry, m_command, nullptr, ShortTimings()),
+          m_manager(*m_registry, m_command, nullptr, timings, &m_queue.Steps()),
           m_updater(m_manager) {}
 
     void SetUp() override {
         FirmwareTest::SetUp();
+        m_updater.SetListener(&m_heard);
         ::setenv("TQR905_CLAIMS_DIR", (m_dir.Path() + "/claims").c_str(), 1);
         g_bUpgrading = false;
         g_bDeviceOpen = false;
@@ -127,6 +128,19 @@ protected:
         EXPECT_FALSE(m_manager.Link().IsOpen());
     }
 
+    // What the update dialog hears, step by step.
+    struct Heard : IUpgradeListener {
+        void OnUpgradeProgress(const UpgradeProgress& progress) override {
+            if (phases.empty() || phases.back() != progress.ePhase)
+                phases.push_back(progress.ePhase);
+            if (progress.status) statuses.push_back(*progress.status);
+            last = progress;
+        }
+        std::vector<UpgradePhase> phases;
+        std::vector<TextId> statuses;
+        UpgradeProgress last;
+    };
+
     std::string m_strBusDir;
     std::unique_ptr<HidBackendRegistry> m_registry;
     CVirtualProcessor m_processor;
@@ -136,6 +150,7 @@ protected:
     CConnectionManager m_manager;
     CFirmwareUpdater m_updater;
     std::vector<UiMessage> m_seen;
+    Heard m_heard;
 };
 
 // A 256 KiB processor image, the largest that loads, end to end. The device
@@ -189,6 +204,8 @@ TEST_F(UpgradeOverBusTest, ControllerImageReplacesANormalLink) {
     EXPECT_FALSE(m_processor.LastInstalledImage().has_value());
     EXPECT_EQ(Count(UM_SHOW_MESSAGE, TextId::ControllerWarning), 1);
     EXPECT_EQ(Count(UM_UPGRADE_STATUS, TextId::ControllerUpdateEnd), 1);
+    EXPECT_EQ(m_heard.phases, (std::vector{UpgradePhase::Disconnecting, UpgradePhase::Searching,
+                                           UpgradePhase::Transferring, UpgradePhase::Succeeded}));
     ExpectLinkDown();
 }
 
@@ -239,7 +256,47 @@ TEST_F(UpgradeOverBusTest, NoDeviceWithinTheSearchWindow) {
 
     EXPECT_GE(Clock::now() - start, ShortTimings().upgradeSearchWindow);
     EXPECT_EQ(Count(UM_UPGRADE_STATUS, TextId::SearchForDevice), 1);
+    EXPECT_EQ(m_heard.phases, (std::vector{UpgradePhase::Searching, UpgradePhase::NotFound}));
+    EXPECT_EQ(m_heard.statuses, std::vector{TextId::SearchForDevice});
+    EXPECT_GT(m_heard.last.nSearchAttempts, 1);
+    EXPECT_GE(m_heard.last.searchTime, ShortTimings().upgradeSearchWindow);
     EXPECT_EQ(Count(UM_SHOW_MESSAGE, TextId::UnableToConnect), 1);
+    ExpectLinkDown();
+}
+
+// The search for the device is a step of the front end's loop: with an hour
+// to search, Start still returns at once, the dialog hears each attempt and
+// may not close, and a device that turns up while the loop runs is updated.
+class LongSearchTest : public UpgradeOverBusTest {
+protected:
+    static LinkTimings HourLongSearch() {
+        LinkTimings t = ShortTimings();
+        t.upgradeSearchWindow = std::chrono::hours(1);
+        return t;
+    }
+    LongSearchTest() : UpgradeOverBusTest(HourLongSearch()) {}
+};
+
+TEST_F(LongSearchTest, StartReturnsWhileTheLoopSearches) {
+    ASSERT_TRUE(m_updater.Start(WriteFile("fw.dsp", PatternImage(100))));
+    EXPECT_EQ(m_updater.Phase(), UpgradePhase::Searching);
+    EXPECT_EQ(m_heard.last.nSearchAttempts, 1);
+    EXPECT_EQ(m_updater.CloseGuardText(), TextId::DontCloseUpdate);
+    EXPECT_EQ(m_updater.FactoryReset(), FactoryResetResult::UpdateRunning);
+    EXPECT_FALSE(m_updater.Start(WriteFile("fw.dsp", PatternImage(100)))) << "already under way";
+    ASSERT_TRUE(RunMessagesUntil([this] { return m_heard.last.nSearchAttempts >= 3; }));
+    EXPECT_EQ(m_heard.statuses, std::vector{TextId::SearchForDevice});
+
+    StartDevice();
+    ASSERT_TRUE(
+        RunMessagesUntil([this] { return m_updater.Outcome() != UpgradeOutcome::Running; }));
+    EXPECT_EQ(m_updater.Phase(), UpgradePhase::Succeeded);
+    EXPECT_EQ(m_heard.phases, (std::vector{UpgradePhase::Searching, UpgradePhase::Transferring,
+                                           UpgradePhase::Succeeded}));
+    EXPECT_EQ(m_heard.last.nTotal, 8);
+    EXPECT_EQ(m_heard.last.nPosition, 6);  // B0, B1, three B2 and B3 answered
+    EXPECT_TRUE(m_processor.LastInstalledImage().has_value());
+    EXPECT_EQ(m_updater.CloseGuardText(), std::nullopt);
     ExpectLinkDown();
 }
 
@@ -289,10 +346,10 @@ TEST_F(UpgradeOverBusTest, FactoryReset) {
     EXPECT_TRUE(RunMessagesUntil(resetSeen));
 
     g_bUpgrading = true;  // as while an update runs
-    EXPECT_EQ(CFirmwareUpdater::CloseGuardText(), TextId::DontCloseUpdate);
+    EXPECT_EQ(m_updater.CloseGuardText(), TextId::DontCloseUpdate);
     EXPECT_EQ(m_updater.FactoryReset(), FactoryResetResult::UpdateRunning);
     g_bUpgrading = false;
-    EXPECT_EQ(CFirmwareUpdater::CloseGuardText(), std::nullopt);
+    EXPECT_EQ(m_updater.CloseGuardText(), std::nullopt);
     m_manager.Disconnect();
 }
 

@@ -100,15 +100,57 @@ TEST_F(SettersTest, GainAndEqModeGoToEveryLinkedChannel) {
 
 TEST_F(SettersTest, LimiterGoesToEveryLinkedChannel) {
     g_anLinkGroup[5] = 3;
-    g_bOnline = true;
-    Out(3).SetLimitThreshold(200);
-    Out(3).SetLimitAttack(50);
-    Out(3).SetLimitRelease(1);
-    EXPECT_EQ(Out(5).GetLimitThreshold(), 200);
-    EXPECT_EQ(Out(5).GetLimitAttack(), 50);
-    EXPECT_EQ(Out(5).GetLimitRelease(), 1);
-    EXPECT_TRUE(Out(5).IsLimiterPending());
-    EXPECT_EQ(Out(4).GetLimitThreshold(), 300);
+    for (const bool online : {false, true}) {
+        SCOPED_TRACE(online ? "online" : "offline");
+        g_bOnline = online;
+        model->ClearPending();
+        Out(3).SetLimitThreshold(200);
+        Out(3).SetLimitAttack(50);
+        Out(3).SetLimitRelease(1);
+        EXPECT_EQ(Out(5).GetLimitThreshold(), 200);
+        EXPECT_EQ(Out(5).GetLimitAttack(), 50);
+        EXPECT_EQ(Out(5).GetLimitRelease(), 1);
+        EXPECT_EQ(Out(5).IsLimiterPending(), online);
+        EXPECT_EQ(Out(4).GetLimitThreshold(), 300);
+    }
+}
+
+// The inputs follow the same rule as the outputs: an edit marks itself
+// pending only while online.
+TEST_F(SettersTest, InputEditsMarkThemselvesOnlyWhileOnline) {
+    struct InputSetter {
+        const char* name;
+        std::function<void(CInputData&)> edit;
+        std::function<bool(const CInputData&)> pending;
+    };
+    auto level = [](const CInputData& in) { return in.IsLevelPending(); };
+    const InputSetter setters[] = {
+        {"level", [](CInputData& in) { in.SetLevel(20); }, level},
+        {"phase", [](CInputData& in) { in.SetPhase(1); }, level},
+        {"delay", [](CInputData& in) { in.SetDelay(48); }, level},
+        {"gain", [](CInputData& in) { in.SetGain(40); }, level},
+        {"threshold", [](CInputData& in) { in.SetLimitThreshold(100); },
+         [](const CInputData& in) { return in.IsLimiterPending(); }},
+        {"name", [](CInputData& in) { in.SetName("Mic"); },
+         [](const CInputData& in) { return in.IsNamePending(); }},
+        {"band gain", [](CInputData& in) { in.GetEQ().GetBand(0)->SetGainIndex(260); },
+         [](const CInputData& in) { return in.GetEQ().GetBand(0)->IsPending(); }},
+    };
+    for (const bool online : {false, true}) {
+        g_bOnline = online;
+        for (CInputData* input : {static_cast<CInputData*>(model->GetMic(0)),
+                                  static_cast<CInputData*>(model->GetMusic(0))}) {
+            for (const InputSetter& s : setters) {
+                SCOPED_TRACE(std::string(s.name) + (online ? ", online" : ", offline"));
+                model->ClearPending();
+                s.edit(*input);
+                EXPECT_EQ(s.pending(*input), online);
+                if (!online) {
+                    EXPECT_EQ(AddressOf(*model->NextPendingChange()), kIdlePoll);
+                }
+            }
+        }
+    }
 }
 
 TEST_F(SettersTest, MixIsNotShared) {

@@ -139,10 +139,7 @@ TEST_F(BulkOpsTest, SendEverythingMutesTheCurrentSettingsAndSendsSixGroups) {
 
 TEST_F(BulkOpsTest, SendEverythingEndsWithOneTransferDoneWhenAnswered) {
     ASSERT_TRUE(QueueSendEverything(m_cmd, true));
-    while (m_cmd.GetCount() > 0) {
-        WriteHead();
-        ASSERT_TRUE(Feed(AckBytes()));
-    }
+    ASSERT_TRUE(AcknowledgeAll());
     EXPECT_EQ(m_sink.Only(UM_TRANSFER_DONE),
               (std::vector<PostedMessage>{{UM_TRANSFER_DONE, 0, 1}}));
     EXPECT_EQ(m_sink.Only(UM_TRANSFER_PROGRESS).size(), 66u);

@@ -9,13 +9,6 @@ namespace {
 
 class CommandQueueTest : public ProtocolTest {
 protected:
-    // Answers every queued packet with an acknowledge, as a device would.
-    void AcknowledgeAll() {
-        while (m_cmd.GetCount() > 0) {
-            WriteHead();
-            ASSERT_TRUE(Feed(AckBytes()));
-        }
-    }
     void QueueBulkWrite(int packets) {
         m_cmd.ResetProgressCounter();
         for (int i = 0; i < packets - 1; ++i) {
@@ -30,11 +23,11 @@ TEST_F(CommandQueueTest, BulkWriteIsNumberedAndEndsOnce) {
     const int n = 10;
     QueueBulkWrite(n);
     std::vector<int> indexes;
-    while (m_cmd.GetCount() > 0) {
+    ASSERT_TRUE(RunQueueWith([&] {
         indexes.push_back(m_cmd.PeekHead()->GetProgressIndex());
         WriteHead();
-        ASSERT_TRUE(Feed(AckBytes()));
-    }
+        return Feed(AckBytes());
+    }));
     EXPECT_EQ(indexes, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(m_sink.Only(UM_TRANSFER_START),
               (std::vector<PostedMessage>{{UM_TRANSFER_START, 9, 0}}));
@@ -46,7 +39,7 @@ TEST_F(CommandQueueTest, BulkWriteIsNumberedAndEndsOnce) {
 
 TEST_F(CommandQueueTest, OnePacketTransferStillEnds) {
     QueueBulkWrite(1);
-    AcknowledgeAll();
+    ASSERT_TRUE(AcknowledgeAll());
     EXPECT_EQ(m_sink.Only(UM_TRANSFER_DONE),
               (std::vector<PostedMessage>{{UM_TRANSFER_DONE, 0, 1}}));
 }
@@ -69,7 +62,7 @@ TEST_F(CommandQueueTest, PacketMarkedToNotifyEndsItsTransferWhenAnswered) {
     packet->SetNotifyDone(true);
     m_cmd.PushPacket(MakeItemPacket(BT_OUTPUT, 1, kOutItemLevel));
     m_cmd.PushPacket(std::move(packet));
-    AcknowledgeAll();
+    ASSERT_TRUE(AcknowledgeAll());
     EXPECT_EQ(m_sink.Messages(), (std::vector<PostedMessage>{{UM_TRANSFER_DONE, 0, 0}}));
 }
 
@@ -82,7 +75,7 @@ TEST_F(CommandQueueTest, UpgradeRepliesGoToTheUpgradeHook) {
         packet->SetProgressIndex(1);
         m_cmd.PushPacket(std::move(packet));
     }
-    AcknowledgeAll();
+    ASSERT_TRUE(AcknowledgeAll());
     EXPECT_EQ(codes, (std::vector<int>{UPG_BOOT, UPG_START}));
     EXPECT_TRUE(m_sink.Messages().empty());
 }

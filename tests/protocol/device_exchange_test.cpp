@@ -31,12 +31,10 @@ protected:
         }
         return completed;
     }
-    // Runs cycles until the queue is empty; false if a cycle got no reply.
+    // Runs cycles until the queue is empty; false if a cycle got no reply or
+    // the head stays queued.
     bool RunQueue() {
-        while (m_cmd.GetCount() > 0) {
-            if (!Cycle()) return false;
-        }
-        return true;
+        return RunQueueWith([this] { return Cycle(); });
     }
 
     CVirtualProcessor m_device;
@@ -135,6 +133,44 @@ TEST_F(DeviceExchangeTest, IdentificationAndSourceReachTheModel) {
               kDeviceIdentification);
     EXPECT_EQ(m_sink.Messages(),
               (std::vector<PostedMessage>{{UM_DEVICE_ID, 0, 0}, {UM_SOURCE_CHANGED, 3, 0}}));
+}
+
+// The link queued its idle poll, then the user picked another source before
+// the poll went out: the poll's answer still carries the old source.
+TEST_F(DeviceExchangeTest, SourceReportOlderThanAnUnansweredSettingsWriteIsIgnored) {
+    struct Case {
+        const char* name;
+        int queuedWrite;  // system code written after the poll, 0: none
+        bool markedForThePump;
+        std::vector<PostedMessage> reported;
+    };
+    const Case cases[] = {
+        {"settings write queued", SYS_SETTINGS, false, {}},
+        {"settings marked, not yet queued", 0, true, {}},
+        {"another system write queued", SYS_INPUT_LEVELS, false, {{UM_SOURCE_CHANGED, 0, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sink.Clear();
+        m_device.SetActiveSource(0);
+        m_cmd.PushPacket(MakeItemPacket(BT_POLL, 0, 0));
+        g_SysSettings[kSysInputSource] = 1;
+        m_cmd.SetShownSource(1);
+        g_bSendSysSettings = c.markedForThePump;
+        if (c.queuedWrite != 0) {
+            ASSERT_TRUE(QueueSystemWrite(m_cmd, c.queuedWrite, 0, true));
+        }
+        ASSERT_TRUE(RunQueue());
+        EXPECT_EQ(m_sink.Only(UM_SOURCE_CHANGED), c.reported);
+        g_bSendSysSettings = false;
+    }
+    // With the write answered, a source picked on the device is reported again.
+    m_sink.Clear();
+    m_device.SetActiveSource(2);
+    m_cmd.PushPacket(MakeItemPacket(BT_POLL, 0, 0));
+    ASSERT_TRUE(RunQueue());
+    EXPECT_EQ(m_sink.Only(UM_SOURCE_CHANGED),
+              (std::vector<PostedMessage>{{UM_SOURCE_CHANGED, 2, 0}}));
 }
 
 }  // namespace

@@ -109,6 +109,34 @@ protected:
         return completed;
     }
 
+    // Runs `cycle` (one link cycle: write the head, pass the reply) until
+    // `leave` packets are left; false when a cycle fails. A head that stays for a few
+    // cycles in a row (a resend asked for every time, an acknowledge not
+    // acted on) fails the test instead of looping for ever.
+    template <typename Cycle>
+    bool RunQueueWith(Cycle cycle, int leave = 0) {
+        constexpr int kCyclesBeforeStuck = 3;
+        int stayed = 0;
+        while (m_cmd.GetCount() > leave) {
+            const int before = m_cmd.GetCount();
+            if (!cycle()) return false;
+            stayed = m_cmd.GetCount() < before ? 0 : stayed + 1;
+            if (stayed == kCyclesBeforeStuck) {
+                ADD_FAILURE() << "the head stayed queued for " << stayed << " cycles";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Answers every queued packet with an acknowledge, as a device would.
+    bool AcknowledgeAll() {
+        return RunQueueWith([this] {
+            WriteHead();
+            return Feed(AckBytes());
+        });
+    }
+
     RecordingSink m_sink;
     CKTVCommand m_cmd;
 };

@@ -146,15 +146,16 @@ TEST_F(ReplyParserTest, EmptyDataReplyIsReportedAndKeepsTheHead) {
 TEST_F(ReplyParserTest, LastReadAllReplyEndsTheTransferBeforeTheModelLoads) {
     m_cmd.QueueReadAll(true);
     m_sink.Clear();
-    while (m_cmd.GetCount() > 1) {
+    const auto answer = [this] {
         WriteHead();
         const BYTE* frame = m_cmd.PeekHead()->GetBuffer();
         const int type = frame[kFrameType];
         const int length =
             type == BT_SYSTEM ? 8 : (type == BT_MUSIC ? kInputBlockSize : kOutBlockSize);
-        ASSERT_TRUE(Feed(ReplyBytes(REPLY_DATA, frame[kFrameGroup], type, frame[kFrameIndex],
-                                    frame[kFrameItem], Pattern(length, 0))));
-    }
+        return Feed(ReplyBytes(REPLY_DATA, frame[kFrameGroup], type, frame[kFrameIndex],
+                               frame[kFrameItem], Pattern(length, 0)));
+    };
+    ASSERT_TRUE(RunQueueWith(answer, 1));
     m_sink.Clear();
     WriteHead();
     ASSERT_TRUE(

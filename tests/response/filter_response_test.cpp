@@ -128,6 +128,37 @@ TEST_F(FilterResponse, KnownCrossoverLevelsAtTheCornerFrequency) {
     }
 }
 
+// Linkwitz-Riley at 1 kHz, every order, high- and low-pass: the level at the
+// corner and one octave to either side. Each order has its own sections, so a
+// wrong coefficient in any of them moves these by a decibel or more.
+TEST_F(FilterResponse, LinkwitzRileyLevelsAroundTheCornerOfEveryOrder) {
+    struct Case {
+        int order;
+        double corner;
+        double octaveIntoPass;
+        double octaveIntoStopHp;  // at 500 Hz
+        double octaveIntoStopLp;  // at 2 kHz
+    };
+    const Case cases[] = {
+        {0, -6.021, -1.935, -13.983, -13.994}, {1, -5.985, -1.214, -19.284, -19.303},
+        {2, -5.950, -0.492, -24.584, -24.611}, {3, -6.747, -0.494, -30.609, -30.643},
+        {4, -6.021, -0.134, -36.272, -36.313}, {5, -6.653, -0.196, -42.357, -42.405},
+        {6, -5.620, 0.032, -48.152, -48.207},
+    };
+    const int i500 = GridIndexOf(500), i1k = GridIndexOf(1000), i2k = GridIndexOf(2000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(12 + 6 * c.order);
+        const ResponseCurve hp = Crossover(kBandHighPass, 0, c.order, 1000).GetResponse();
+        const ResponseCurve lp = Crossover(kBandLowPass, 0, c.order, 1000).GetResponse();
+        EXPECT_NEAR(hp[i1k], c.corner, 0.01);
+        EXPECT_NEAR(lp[i1k], c.corner, 0.01);
+        EXPECT_NEAR(hp[i2k], c.octaveIntoPass, 0.01);
+        EXPECT_NEAR(lp[i500], c.octaveIntoPass, 0.01);
+        EXPECT_NEAR(hp[i500], c.octaveIntoStopHp, 0.01);
+        EXPECT_NEAR(lp[i2k], c.octaveIntoStopLp, 0.01);
+    }
+}
+
 // Far in the stop band every family falls at 6 dB/Oct per filter order
 // (12 .. 48 dB/Oct), and the pass band stays at 0 dB.
 TEST_F(FilterResponse, EveryFamilyAndOrderHasItsSlope) {

@@ -31,9 +31,10 @@ protected:
     CKTVCommand& Command() override { return cmd; }
     bool IsConnected() const override { return g_bOnline; }
 
-    int RunLinkUntilIdle() {
+    // At most `limit` exchanges; returns how many there were.
+    int RunLinkUntilIdle(int limit = 2000) {
         int exchanges = 0;
-        for (; exchanges < 2000 && !NothingPending(*model, cmd); ++exchanges) {
+        for (; exchanges < limit && !NothingPending(*model, cmd); ++exchanges) {
             std::lock_guard lock(g_csModel);
             if (cmd.GetCount() == 0) cmd.PushPacket(model->NextPendingChange());
             CSendData* head = cmd.PeekHead();

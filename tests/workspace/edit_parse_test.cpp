@@ -60,6 +60,7 @@ const GoodCase kGood[] = {
     {"ch1.limiter.threshold", "-30", {EditKind::LimitThreshold, 0, 0}, 0},
     {"ch1.limiter.threshold", "6dBu", {EditKind::LimitThreshold, 0, 0}, 360},
     {"ch1.limiter.threshold", "0", {EditKind::LimitThreshold, 0, 0}, 300},
+    {"ch1.limiter.threshold", "-3.04", {EditKind::LimitThreshold, 0, 0}, 269},  // truncated
     {"ch1.limiter.attack", "0.3", {EditKind::LimitAttack, 0, 0}, 0},
     {"ch1.limiter.attack", "0.6ms", {EditKind::LimitAttack, 0, 0}, 3},
     {"ch1.limiter.attack", "25", {EditKind::LimitAttack, 0, 0}, 31},

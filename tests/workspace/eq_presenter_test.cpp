@@ -188,6 +188,25 @@ TEST_F(EqPresenterTest, AllBypassBypassesAndRestoresEveryBandOfTheGroup) {
     EXPECT_EQ(DeviceBand(1, 5).gainIndex, kFlat) << "not linked";
 }
 
+// Releasing one band while all are bypassed and bypassing all again must not
+// strand the other bands in bypass when all bypass goes off.
+TEST_F(EqPresenterTest, AllBypassOffRestoresBandsAfterOneWasReleased) {
+    Gain(3, 250);
+    Gain(5, 260);
+    presenter->ToggleAllBypass();
+    presenter->OnBypassClicked(3);
+    EXPECT_FALSE(view.allBypass);
+    EXPECT_EQ(view.gains[3], 250);
+    presenter->ToggleAllBypass();
+    presenter->ToggleAllBypass();
+    EXPECT_FALSE(view.allBypass);
+    EXPECT_EQ(view.gains[5], 260);
+    EXPECT_FALSE(view.bypass[5]);
+    RunLinkUntilIdle();
+    EXPECT_EQ(DeviceBand(0, 5).gainIndex, 260);
+    EXPECT_EQ(DeviceBand(0, 3).gainIndex, 250);
+}
+
 TEST_F(EqPresenterTest, ModeConversionAsksAndCancelKeepsEverything) {
     presenter->OnFreqCommitted(3, 1234);
     Gain(3, 230);

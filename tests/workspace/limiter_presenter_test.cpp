@@ -11,8 +11,8 @@ namespace {
 
 class RecordingLimiterView : public ILimiterView {
 public:
-    void ShowThreshold(int step) override { threshold = step; }
-    void ShowAttack(int code) override { attack = code; }
+    void ShowThreshold(std::optional<int> step) override { threshold = step.value_or(-1); }
+    void ShowAttack(std::optional<int> code) override { attack = code.value_or(-1); }
     void ShowRelease(const std::vector<std::string>& e, int sel) override {
         entries = e;
         release = sel;
@@ -55,6 +55,17 @@ TEST_F(LimiterPresenterTest, EveryReloadShowsTheSelectedChannelsLimiter) {
     EXPECT_EQ(view.release, 0);
     EXPECT_EQ(view.entries, (std::vector<std::string>{"Atk × 2", "Atk × 4", "Atk × 6", "Atk × 8",
                                                       "Atk × 16", "Atk × 32"}));
+}
+
+TEST_F(LimiterPresenterTest, StoredValuesBeyondTheFieldsShowNoValue) {
+    {
+        std::lock_guard lock(g_csModel);
+        Out(2).SetLimitThreshold(1386);  // as the start-up contents read
+        Out(2).SetLimitAttack(107);
+    }
+    presenter.ReloadEqualizer(2);
+    EXPECT_EQ(view.threshold, -1);
+    EXPECT_EQ(view.attack, -1);
 }
 
 TEST_F(LimiterPresenterTest, EditsReachTheLinkGroupOnTheDevice) {

@@ -1,0 +1,22 @@
+#pragma once
+// What an area's presenter may ask of the workspace as a whole: the selected
+// channel, a channel switch, the strip select buttons, the channel-type
+// preset display, and the steps that other areas carry out (crossover
+// controls, graph). The workspace presenter implements it; area presenters
+// take it so that they need not know one another.
+
+class IWorkspaceControl {
+public:
+    virtual ~IWorkspaceControl() = default;
+
+    virtual int SelectedChannel() const = 0;
+    // The channel switch; selecting the selected channel does nothing.
+    virtual void SelectChannel(int channel) = 0;
+    // Check or uncheck strip select button `channel` (display only).
+    virtual void SetSelectChecked(int channel, bool checked) = 0;
+    // The channel-type preset display of the top bar.
+    virtual void SetPresetDisplayVisible(bool visible) = 0;
+    // Every area's RefreshCrossover(channel) and RedrawGraph(curve) step.
+    virtual void RefreshCrossover(int channel) = 0;
+    virtual void RedrawGraph(int curve) = 0;
+};
