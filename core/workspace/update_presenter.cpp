@@ -52,7 +52,7 @@ void CUpdatePresenter::OnStart(const std::string& pathField) {
 
 void CUpdatePresenter::OnFactoryReset() {
     if (!MayAct()) return;
-    if (!m_view.AskYesNo(CFirmwareUpdater::FactoryResetQuestion())) return;
+    if (!m_view.AskYesNo(TextId::FactoryResetConfirm)) return;
     // Offline the core says "The device is not connected"; either way the
     // dialog has done its part.
     m_updater.FactoryReset();
