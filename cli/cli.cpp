@@ -8,12 +8,10 @@
 
 #include "base/globals.h"
 #include "cli/commands.h"
-#include "image/param_image.h"
-#include "image/record_layout.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
 #include "link/pinned_backend.h"
-#include "model/startup_contents.h"
+#include "session/process_state.h"
 
 namespace {
 
@@ -46,22 +44,6 @@ bool PickLanguage(CliContext& ctx) {
 bool KnownDeviceScheme(const std::string& uri) {
     const std::string_view scheme = PathScheme(uri);
     return (scheme == "hidraw" || scheme == "vhid") && PathAfterScheme(uri).size() > 1;
-}
-
-// Every run starts from the program's start-up state, also when the tests
-// run many commands in one process.
-void ResetProcessState() {
-    InitStartupContents();
-    g_nDeviceId = kDefaultDeviceId;
-    g_bOnline = false;
-    g_bDeviceOpen = false;
-    g_bUpgrading = false;
-    g_bUpgradeFinished = false;
-    g_bReplyError = false;
-    g_bSendSysSettings = false;
-    g_bSendInputLevels = false;
-    g_DeviceModel.fill(0);
-    g_strDevicePath.Set("");
 }
 
 int CheckArgumentCount(CliContext& ctx, const CommandSpec& command) {
@@ -100,6 +82,8 @@ int RunCommand(CliContext& ctx) {
         std::string error;
         if (!trace.Enable(*ctx.line.trace, error)) return Fail(ctx, kExitFile, error);
     }
+    // Every run starts from the program's start-up state, also when the
+    // tests run many commands in one process.
     ResetProcessState();
     return command->run(ctx);
 }

@@ -9,19 +9,16 @@
 #include <mutex>
 #include <ostream>
 
-#include "base/globals.h"
 #include "cli/device_session.h"
 #include "cli/json_writer.h"
 #include "cli/settings_print.h"
 #include "link/claims.h"
-#include "model/system_area.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
 #include "workspace/bulk_ops.h"
+#include "workspace/group_operations.h"
 
 namespace {
-
-constexpr int kGroupNameBytes = 13;  // what a name reply brings back intact
 
 // Exchanges of the bulk transfers, for bounding their waits.
 constexpr int kWriteGroupPackets = 20;  // mute, name, 7 blocks, unmute
@@ -80,7 +77,7 @@ int CheckPresetFile(CliContext& ctx, const std::string& path, PresetExt ext) {
 
 int ReadAllGroups(CDeviceSession& session, CliContext& ctx, const std::string& path) {
     const int group6Before = session.Session().DeviceGroupReads();
-    if (!QueueReadStoredGroups(session.Command(), session.Manager().IsConnected()))
+    if (!ReadDeviceGroups(session.Session()))
         return session.ReportWaitEnd(WaitEnd::LinkDown, "reading the groups");
     const WaitEnd end = session.RunUntil(
         [&] { return session.Session().DeviceGroupReads() > group6Before; }, kReadGroupsPackets);
@@ -91,39 +88,30 @@ int ReadAllGroups(CDeviceSession& session, CliContext& ctx, const std::string& p
 }
 
 int WritePreset(CDeviceSession& session, CliContext& ctx, const std::string& path, PresetExt ext) {
-    CKTV_Data& model = session.Model();
-    CKTVCommand& cmd = session.Command();
-    const bool connected = session.Manager().IsConnected();
     const int transfersBefore = session.Session().TransfersDone();
-    if (ext == PresetExt::SingleSet) {
-        const PresetResult loaded = LoadSingleSet(model, path);
-        if (!loaded) return Fail(ctx, kExitFile, WithDetail(loaded.errorText, loaded.detail));
-        QueueWriteGroup(cmd, 0, connected, nullptr);
-        return session.WaitForTransfer(transfersBefore, kWriteGroupPackets + kPumpAllowance,
-                                       "sending " + path);
-    }
-    const PresetResult loaded = LoadAllData(model, path);
+    const bool single = ext == PresetExt::SingleSet;
+    const PresetResult loaded = SendPresetFile(
+        session.Session(), path, single ? PresetKind::SingleSet : PresetKind::AllData);
     if (!loaded) return Fail(ctx, kExitFile, WithDetail(loaded.errorText, loaded.detail));
-    QueueSendEverything(cmd, connected);
-    {
-        std::lock_guard lock(g_csModel);
-        LimitListenSelection();
-    }
-    return session.WaitForTransfer(transfersBefore, kSendEverythingPackets + kPumpAllowance,
-                                   "sending " + path);
+    const int packets = (single ? kWriteGroupPackets : kSendEverythingPackets) + kPumpAllowance;
+    return session.WaitForTransfer(transfersBefore, packets, "sending " + path);
 }
 
 // The name rules of the save dialog, checked before the device is touched.
-int CheckGroupName(CliContext& ctx, const std::string& name) {
-    bool ok = false;
-    const std::string gbk = Utf8ToGbk(name, &ok);
-    if (!ok) return Fail(ctx, kExitRefused, "the name has characters a group name cannot hold");
-    if (gbk.size() > kGroupNameBytes) {
-        return Fail(ctx, kExitRefused,
-                    "the name is longer than 13 characters (a Chinese character counts two)");
+int CheckName(CliContext& ctx, const std::string& name) {
+    switch (CheckGroupName(name)) {
+        case GroupNameProblem::None:
+            return kExitOk;
+        case GroupNameProblem::NotGbk:
+            return Fail(ctx, kExitRefused, "the name has characters a group name cannot hold");
+        case GroupNameProblem::TooLong:
+            return Fail(ctx, kExitRefused,
+                        "the name is longer than " + std::to_string(kGroupNameBytes) +
+                            " characters (a Chinese character counts two)");
+        case GroupNameProblem::Blank:
+            break;
     }
-    if (IsBlank(name)) return Fail(ctx, kExitRefused, Text(TextId::NameAllSpaces));
-    return kExitOk;
+    return Fail(ctx, kExitRefused, Text(TextId::NameAllSpaces));
 }
 
 void PrintNames(CliContext& ctx, const GroupNames& names) {
@@ -206,7 +194,7 @@ int CmdShow(CliContext& ctx) {
         report.identification = session.Identification();
         report.groupNames = ReadGroupNames();
         report.systemArea = ReadSystemAreaView();
-        report.current = ReadImage(session.Model(), g_CurImage);
+        report.current = ReadCurrentImage(session.Model());
         PrintReport(ctx.out, report, ctx.line.Has("json"));
         return kExitOk;
     });
@@ -249,7 +237,7 @@ int CmdRecall(CliContext& ctx) {
     if (!group) return status;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         const int loadsBefore = session.Session().OutputLoads();
-        if (!QueueReadGroup(session.Command(), *group, session.Manager().IsConnected()))
+        if (!RecallGroup(session.Session(), *group))
             return session.ReportWaitEnd(WaitEnd::LinkDown, "recalling the group");
         const WaitEnd end = session.RunUntil(
             [&] {
@@ -270,17 +258,11 @@ int CmdStore(CliContext& ctx) {
     if (!group) return status;
     if (!ctx.line.Has("name")) return Fail(ctx, kExitUsage, "store needs --name NAME");
     const std::string name = ctx.line.Get("name");
-    if (const int refused = CheckGroupName(ctx, name); refused != kExitOk) return refused;
+    if (const int refused = CheckName(ctx, name); refused != kExitOk) return refused;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         const int transfersBefore = session.Session().TransfersDone();
-        {
-            std::lock_guard lock(g_csModel);
-            TextToFieldCut(g_GroupImages[static_cast<std::size_t>(*group - 1)].data(),
-                           kImageNameSize, name);
-            TextToFieldCut(g_CurImage.data() + kImageNameOffset, kImageNameSize, name);
-        }
-        QueueWriteGroup(session.Command(), *group, session.Manager().IsConnected(),
-                        &session.Model());
+        if (!StoreToGroup(session.Session(), *group, name))
+            return session.ReportWaitEnd(WaitEnd::LinkDown, "storing the group");
         const int done =
             session.WaitForTransfer(transfersBefore, kWriteGroupPackets, "storing the group");
         if (done == kExitOk) ctx.out << "stored group " << *group << " \"" << name << "\"\n";
@@ -294,14 +276,8 @@ int CmdDelete(CliContext& ctx) {
     if (!group) return status;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         // Only while online, as the application does; the parameters stay.
-        if (!g_bOnline) return Fail(ctx, kExitDevice, Text(TextId::DeviceNotConnected));
-        {
-            std::lock_guard lock(g_csModel);
-            TextToFieldCut(g_GroupImages[static_cast<std::size_t>(*group - 1)].data(),
-                           kImageNameSize, "");
-        }
-        QueueSystemWrite(session.Command(), SYS_GROUP_NAME, *group,
-                         session.Manager().IsConnected());
+        if (!DeleteGroup(session.Session(), *group))
+            return Fail(ctx, kExitDevice, Text(TextId::DeviceNotConnected));
         const int done = session.WaitUntilSettled(1, "deleting the group");
         if (done == kExitOk) ctx.out << "deleted group " << *group << "\n";
         return done;

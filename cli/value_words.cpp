@@ -7,6 +7,7 @@
 #include "base/texts.h"
 #include "image/record_layout.h"
 #include "tables/value_tables.h"
+#include "workspace/field_descriptions.h"
 #include "workspace/xover_lists.h"
 
 namespace {
@@ -15,9 +16,8 @@ constexpr int kGainStepOff = 0;
 constexpr int kGainStepZeroDb = 60;
 constexpr int kMasterStepZeroDb = 60;
 
-constexpr std::array<const char*, 5> kBandTypeTokens{"peq", "lowshelf", "highshelf", "highpass",
-                                                     "lowpass"};
-constexpr std::array<const char*, 3> kFamilyTokens{"lr", "bessel", "butterworth"};
+// The crossover filters' types, which no edit sets.
+constexpr std::array<const char*, 2> kXoverTypeTokens{"highpass", "lowpass"};
 constexpr std::array<const char*, 4> kListenTokens{"front-left", "front-center", "front-right",
                                                    "rear-center"};
 constexpr std::array<TextId, 4> kListenTexts{TextId::ListenFrontLeft, TextId::ListenFrontCenter,
@@ -25,7 +25,6 @@ constexpr std::array<TextId, 4> kListenTexts{TextId::ListenFrontLeft, TextId::Li
 
 // Source codes 0..2 are the plain inputs; every higher code is the player.
 constexpr int kSourceCodeCount = 3;
-constexpr std::array<const char*, 4> kSourceTokens{"high", "low", "bluetooth", "player"};
 constexpr std::array<TextId, 4> kSourceTexts{TextId::SourceHighLevel, TextId::SourceLowLevel,
                                              TextId::SourceBluetooth, TextId::SourcePlayer};
 
@@ -41,19 +40,22 @@ int SourceSlot(int source) {
 }  // namespace
 
 const char* BandTypeToken(int type) {
-    return At(kBandTypeTokens, type, "");
+    if (const char* word = FieldWordOf(EditKind::BandType, type)) return word;
+    return At(kXoverTypeTokens, type - kBandHighPass, "");
 }
 const char* FamilyToken(int family) {
-    return At(kFamilyTokens, family, "");
+    const char* word = FieldWordOf(EditKind::XoverFamily, family);
+    return word != nullptr ? word : "";
 }
 const char* PhaseToken(int phase) {
-    return phase == 0 ? "normal" : "inverted";
+    return FieldWordOf(EditKind::ChannelPhase, phase == 0 ? 0 : 1);
 }
 const char* EqModeToken(int mode) {
-    return mode == 0 ? "parametric" : "graphic";
+    return FieldWordOf(EditKind::ChannelEqMode, mode == 0 ? 0 : 1);
 }
 const char* SourceToken(int source) {
-    return kSourceTokens[static_cast<std::size_t>(SourceSlot(source))];
+    return FieldWordOf(EditKind::Source,
+                       SourceSlot(source) < kSourceCodeCount ? source : kSourcePlayer);
 }
 const char* ListenPositionToken(int position) {
     return At(kListenTokens, position, "");

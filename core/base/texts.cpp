@@ -137,6 +137,25 @@ constexpr Entry kTexts[] = {
     {TextId::VariantDialogTitle, "机型选择", "Select Modal"},
     {TextId::VariantName0, "机型 A", "Model A"},
     {TextId::VariantName1, "机型 B", "Model B"},
+    // Workspace window: top bar, channel strips, legend. The channel-type
+    // presets are Chinese in both languages.
+    {TextId::WsConnect, "连接", "Connect"},
+    {TextId::WsMaster, "总音量", "Master"},
+    {TextId::WsMasterOutput, "总输出", "Output"},
+    {TextId::WsChannelOutput, "输出", "Out"},
+    {TextId::WsChannelFormat, "CH%d", "CH%d"},
+    {TextId::WsLinkLeftRight, "左右联调", "L/R Link"},
+    {TextId::WsMixer, "混音", "Mixer"},
+    {TextId::WsSoundGroups, "音效", "Sound"},
+    {TextId::WsMainMenu, "菜单", "Menu"},
+    {TextId::WsPresetDefault, "默认", "默认"},
+    {TextId::WsPresetMode1, "模式一", "模式一"},
+    {TextId::WsPresetMode2, "模式二", "模式二"},
+    {TextId::WsPresetMode3, "模式三", "模式三"},
+    {TextId::WsPresetMode4, "模式四", "模式四"},
+    {TextId::WsPresetMode5, "模式五", "模式五"},
+    {TextId::WsMinimize, "最小化", "Minimize"},
+    {TextId::WsClose, "关闭", "Close"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<unsigned>(TextId::Count),

@@ -118,6 +118,25 @@ enum class TextId : unsigned {
     VariantName0,
     VariantName1,
 
+    // Workspace window: top bar, channel strips, legend.
+    WsConnect,
+    WsMaster,
+    WsMasterOutput,
+    WsChannelOutput,
+    WsChannelFormat,
+    WsLinkLeftRight,
+    WsMixer,
+    WsSoundGroups,
+    WsMainMenu,
+    WsPresetDefault,
+    WsPresetMode1,
+    WsPresetMode2,
+    WsPresetMode3,
+    WsPresetMode4,
+    WsPresetMode5,
+    WsMinimize,
+    WsClose,
+
     Count
 };
 

@@ -8,32 +8,34 @@
 #include "base/types.h"
 
 constexpr int kImageSize = 2196;
-constexpr int kImageNameOffset = 0;      // 16 bytes: up to 15 characters and a 0
+constexpr int kImageNameOffset = 0;  // 16 bytes: up to 15 characters and a 0
 constexpr int kImageNameSize = 16;
-constexpr int kImageEffectOffset = 32;   // 96-byte effect block (type 10)
+constexpr int kImageEffectOffset = 32;  // 96-byte effect block (type 10)
 constexpr int kEffectBlockSize = 96;
-constexpr int kImageMicOffset = 184;     // microphone input block (index 0)
-constexpr int kImageMusicOffset = 296;   // music input block (index 2)
+constexpr int kImageMicOffset = 184;    // microphone input block (index 0)
+constexpr int kImageMusicOffset = 296;  // music input block (index 2)
 constexpr int kInputBlockSize = 112;
-constexpr int kImageOutOffset = 408;     // six output slots
-constexpr int kOutSlotSize = 298;        // slot in the image
-constexpr int kOutBlockSize = 296;       // bytes of a slot that travel
+constexpr int kImageOutOffset = 408;                      // six output slots
+constexpr int kOutSlotSize = 298;                         // slot in the image
+constexpr int kOutBlockSize = 296;                        // bytes of a slot that travel
 constexpr int kMusicMarkOffset = kImageMusicOffset + 75;  // contains-data mark (371)
 
 constexpr int kOutputCount = 6;
-constexpr int kStoredGroupCount = 20;    // groups 1..20; 1..6 are the device's own
+constexpr int kStoredGroupCount = 20;  // groups 1..20; 1..6 are the device's own
 constexpr int kDeviceGroupCount = 6;
-constexpr int kSourceRecordCount = 20;   // groups 21..40
+constexpr int kSourceRecordCount = 20;  // groups 21..40
 constexpr int kSourceRecordSize = 168;
 constexpr int kSourceRecordEffectOffset = 16;
 
-constexpr int OutSlotOffset(int channel) { return kImageOutOffset + kOutSlotSize * channel; }
+constexpr int OutSlotOffset(int channel) {
+    return kImageOutOffset + kOutSlotSize * channel;
+}
 
 using ParamImage = std::array<BYTE, kImageSize>;
 using SourceRecord = std::array<BYTE, kSourceRecordSize>;
 
 extern ParamImage g_CurImage;
-extern std::array<ParamImage, kStoredGroupCount> g_GroupImages;    // group g at g - 1
+extern std::array<ParamImage, kStoredGroupCount> g_GroupImages;       // group g at g - 1
 extern std::array<SourceRecord, kSourceRecordCount> g_SourceRecords;  // group g at g - 21
 
 // System blocks. The first 32 bytes of the system area saved in all-data

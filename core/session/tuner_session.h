@@ -151,6 +151,7 @@ public:
     CKTVCommand& Command() override { return m_command; }
     CConnectionManager& Manager() { return *m_manager; }
     CMessageQueue& Queue() { return m_queue; }
+    CModelLink& ModelLink() { return m_modelLink; }
     const HidBackendRegistry& Registry() const { return *m_registry; }
     const LinkTimings& Timings() const { return m_manager->Timings(); }
 

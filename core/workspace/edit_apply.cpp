@@ -18,6 +18,7 @@
 #include "protocol/ktv_command.h"
 #include "response/filter.h"
 #include "workspace/bulk_ops.h"
+#include "workspace/channel_delay.h"
 #include "workspace/channel_ops.h"
 #include "workspace/edit_checks.h"
 #include "workspace/edit_values.h"
@@ -222,7 +223,7 @@ void EditApplier::ApplyChannel(const Edit& e) {
             channel.SetOutputOn(static_cast<BYTE>(e.value));
             return Touch(c, false, markLevel);
         case EditKind::ChannelDelay:
-            channel.SetDelay(static_cast<short>(e.value));
+            if (!SetChannelDelay(channel, e.value)) return;
             return Touch(c, false, markLevel);
         case EditKind::ChannelName:
             channel.SetName(e.text);

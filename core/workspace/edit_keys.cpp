@@ -10,6 +10,7 @@
 #include "image/param_image.h"
 #include "image/record_layout.h"
 #include "workspace/edits.h"
+#include "workspace/field_descriptions.h"
 
 namespace {
 
@@ -56,31 +57,46 @@ constexpr std::array<FieldName, 3> kSystemKeys{{
 
 constexpr const char* kXoverSideNames[] = {"hp", "lp"};
 
-const std::vector<EditKeyHelp> kHelp{
-    {"chN.gain", "-60..0 dB; off (= -60) switches the gain off (N = channel 1..6)"},
-    {"chN.phase", "normal | inverted"},
-    {"chN.output", "on | off"},
-    {"chN.delay", "samples 0..960, or 2.5ms | 86cm | 34in (clamped to 20 ms)"},
-    {"chN.name", "at most 7 bytes (GBK)"},
-    {"chN.eqmode", "parametric | graphic (a conversion resets the bands)"},
-    {"chN.eqM.freq", "20..20000 Hz (M = band 1..31)"},
-    {"chN.eqM.gain", "-20..20 dB"},
-    {"chN.eqM.q", "Q, clamped to 0.404..16.027"},
-    {"chN.eqM.bw", "0.05..3.00 octaves"},
-    {"chN.eqM.type", "peq | lowshelf | highshelf"},
-    {"chN.eqM.bypass", "on | off"},
-    {"chN.hp.freq, chN.lp.freq", "20..20000 Hz; the high-pass never above the low-pass"},
-    {"chN.hp.family, chN.lp.family", "lr | bessel | butterworth"},
-    {"chN.hp.slope, chN.lp.slope",
-     "lr: 6 | 12 | 24 | 36 | off; bessel, butterworth: 6 | 12 | 18 | 24 | off"},
-    {"chN.mix.K", "0..100 (K = input 1..12)"},
-    {"chN.limiter.threshold", "-30..6 dBu"},
-    {"chN.limiter.attack", "0.3..100 ms"},
-    {"chN.limiter.release", "2 | 4 | 6 | 8 | 16 | 32 (times the attack)"},
-    {"source", "high | low | bluetooth | player"},
-    {"master", "-60..6 dB (off = -60); a new volume switches the master output on"},
-    {"master.output", "on | off"},
+// Key patterns, the field they set and what the help adds to its range.
+struct HelpEntry {
+    const char* pattern;
+    EditKind kind;
+    const char* note;
 };
+constexpr HelpEntry kHelpEntries[] = {
+    {"chN.gain", EditKind::ChannelGain, "N = channel 1..6"},
+    {"chN.phase", EditKind::ChannelPhase, ""},
+    {"chN.output", EditKind::ChannelOutput, ""},
+    {"chN.delay", EditKind::ChannelDelay, "clamped to 20 ms"},
+    {"chN.name", EditKind::ChannelName, ""},
+    {"chN.eqmode", EditKind::ChannelEqMode, "a conversion resets the bands"},
+    {"chN.eqM.freq", EditKind::BandFreq, "M = band 1..31"},
+    {"chN.eqM.gain", EditKind::BandGain, ""},
+    {"chN.eqM.q", EditKind::BandQ, ""},
+    {"chN.eqM.bw", EditKind::BandBandwidth, ""},
+    {"chN.eqM.type", EditKind::BandType, ""},
+    {"chN.eqM.bypass", EditKind::BandBypass, ""},
+    {"chN.hp.freq, chN.lp.freq", EditKind::XoverFreq, "the high-pass never above the low-pass"},
+    {"chN.hp.family, chN.lp.family", EditKind::XoverFamily, ""},
+    {"chN.hp.slope, chN.lp.slope", EditKind::XoverSlope, ""},
+    {"chN.mix.K", EditKind::Mix, "K = input 1..12"},
+    {"chN.limiter.threshold", EditKind::LimitThreshold, ""},
+    {"chN.limiter.attack", EditKind::LimitAttack, ""},
+    {"chN.limiter.release", EditKind::LimitRelease, "times the attack"},
+    {"source", EditKind::Source, ""},
+    {"master", EditKind::MasterVolume, "a new volume switches the master output on"},
+    {"master.output", EditKind::MasterOutput, ""},
+};
+
+std::vector<EditKeyHelp> MakeHelp() {
+    std::vector<EditKeyHelp> help;
+    for (const HelpEntry& entry : kHelpEntries) {
+        std::string values = FieldRangeText(DescribeField(entry.kind));
+        if (entry.note[0] != '\0') values += std::string(" (") + entry.note + ")";
+        help.push_back({entry.pattern, std::move(values)});
+    }
+    return help;
+}
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -250,7 +266,8 @@ std::vector<EditKey> AllEditKeys() {
 }
 
 const std::vector<EditKeyHelp>& EditKeyHelpList() {
-    return kHelp;
+    static const std::vector<EditKeyHelp> help = MakeHelp();
+    return help;
 }
 
 bool SplitAssignment(const std::string& arg, std::string* key, std::string* value) {

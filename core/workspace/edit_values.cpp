@@ -14,6 +14,7 @@
 #include "image/record_layout.h"
 #include "model/text_field.h"
 #include "tables/value_tables.h"
+#include "workspace/field_descriptions.h"
 #include "workspace/xover_lists.h"
 
 namespace {
@@ -75,50 +76,6 @@ KeyValueParse Value(int value) {
     return {value, {}, {}};
 }
 
-// Fields whose typed value is a number of one value type.
-struct NumericRule {
-    EditKind kind;
-    int type;
-    double step;
-    double offset;
-    int lo;  // step range of the field
-    int hi;
-    double minValue;  // range of the typed value
-    double maxValue;
-    const char* unit;  // accepted after the number
-    bool clamps;       // the field clamps instead of refusing
-    bool takesOff;     // "off" stands for the field's off value
-};
-
-constexpr std::array<NumericRule, 9> kNumericRules{{
-    {EditKind::ChannelGain, kValGainDb, 1.0, 60.0, 0, 60, -60.0, 0.0, "dB", false, true},
-    {EditKind::MasterVolume, kValGainDb, 1.0, 60.0, 0, 66, -60.0, 6.0, "dB", false, true},
-    {EditKind::BandGain, kValEqGain, 0.1, 20.0, 0, kGainIndexMax, -20.0, 20.0, "dB", false, false},
-    {EditKind::BandFreq, kValBandFreq, 0.0, 0.0, 20, 20000, 20.0, 20000.0, "Hz", false, false},
-    {EditKind::BandQ, kValQ, 0.0, 0.0, 0, kBandwidthIndexCount - 1, 0.0, 0.0, "", true, false},
-    {EditKind::XoverFreq, kValXoverFreq, 0.0, 0.0, 20, 20000, 20.0, 20000.0, "Hz", false, false},
-    {EditKind::Mix, kValMixPercent, 1.0, 0.0, 0, 100, 0.0, 100.0, "%", false, false},
-    {EditKind::LimitThreshold, kValThresholdDbu, 0.1, 30.0, 0, 360, -30.0, 6.0, "dBu", false,
-     false},
-    {EditKind::LimitAttack, kValAttack, 0.0, 0.0, 0, 106, 0.3, 100.0, "ms", false, false},
-}};
-
-const NumericRule* FindNumericRule(EditKind kind) {
-    for (const NumericRule& rule : kNumericRules) {
-        if (rule.kind == kind) return &rule;
-    }
-    return nullptr;
-}
-
-CNumValue FieldOf(const NumericRule& rule) {
-    CNumValue field;
-    field.SetType(rule.type);
-    field.SetStep(rule.step);
-    field.SetOffset(rule.offset);
-    field.SetRange(rule.lo, rule.hi);
-    return field;
-}
-
 std::string RangeText(double lo, double hi, const char* unit) {
     std::string text = FormatNumber("%g", lo) + ".." + FormatNumber("%g", hi);
     if (unit[0] != '\0' && unit[0] != '%') text += std::string(" ") + unit;
@@ -134,8 +91,8 @@ std::string NotANumber(const std::string& typed, const char* unit) {
 // Range checks leave room for the binary form of a typed decimal.
 constexpr double kRangeSlack = 1e-9;
 
-KeyValueParse ParseNumeric(const NumericRule& rule, const std::string& typed) {
-    const CNumValue field = FieldOf(rule);
+KeyValueParse ParseNumeric(const FieldDescription& rule, const std::string& typed) {
+    const CNumValue field = FieldValue(rule);
     if (rule.takesOff && IsOffWord(typed)) return Value(field.ParseText(typed));
     const std::optional<TypedNumber> n = SplitTypedNumber(typed);
     if (!n || (!n->unit.empty() && !SameWord(n->unit, rule.unit)))
@@ -149,56 +106,16 @@ KeyValueParse ParseNumeric(const NumericRule& rule, const std::string& typed) {
 
 // ------------------------------------------------------------ words
 
-struct WordValue {
-    const char* word;
-    int value;
-};
-
-constexpr WordValue kPhaseWords[] = {{"normal", 0}, {"inverted", 1}};
-constexpr WordValue kSwitchWords[] = {{"on", 1}, {"off", 0}};
-constexpr WordValue kBandTypeWords[] = {
-    {"peq", kBandPeaking}, {"lowshelf", kBandLowShelf}, {"highshelf", kBandHighShelf}};
-constexpr WordValue kFamilyWords[] = {
-    {"lr", kFamilyLinkwitzRiley}, {"bessel", kFamilyBessel}, {"butterworth", kFamilyButterworth}};
-constexpr WordValue kEqModeWords[] = {{"parametric", 0}, {"graphic", 1}};
-constexpr WordValue kSourceWords[] = {{"high", 0}, {"low", 1}, {"bluetooth", 2}, {"player", 5}};
-constexpr WordValue kReleaseWords[] = {{"2", 0}, {"4", 1},  {"6", 2},
-                                       {"8", 3}, {"16", 4}, {"32", 5}};
-
-struct WordRule {
-    EditKind kind;
-    std::span<const WordValue> words;
-};
-
-constexpr std::array<WordRule, 9> kWordRules{{
-    {EditKind::ChannelPhase, kPhaseWords},
-    {EditKind::ChannelOutput, kSwitchWords},
-    {EditKind::BandBypass, kSwitchWords},
-    {EditKind::MasterOutput, kSwitchWords},
-    {EditKind::BandType, kBandTypeWords},
-    {EditKind::XoverFamily, kFamilyWords},
-    {EditKind::ChannelEqMode, kEqModeWords},
-    {EditKind::Source, kSourceWords},
-    {EditKind::LimitRelease, kReleaseWords},
-}};
-
-const WordRule* FindWordRule(EditKind kind) {
-    for (const WordRule& rule : kWordRules) {
-        if (rule.kind == kind) return &rule;
-    }
-    return nullptr;
-}
-
-std::string WordList(std::span<const WordValue> words) {
+std::string WordList(std::span<const FieldWord> words) {
     std::string list;
-    for (const WordValue& w : words)
+    for (const FieldWord& w : words)
         list += (list.empty() ? "" : ", ") + std::string(w.word);
     return list;
 }
 
-KeyValueParse ParseWord(const WordRule& rule, const std::string& typed) {
+KeyValueParse ParseWord(const FieldDescription& rule, const std::string& typed) {
     const std::string word = TrimSpaces(typed);
-    for (const WordValue& w : rule.words) {
+    for (const FieldWord& w : rule.words) {
         if (SameWord(word, w.word)) return Value(w.value);
     }
     return Refused(Quoted(typed) + " is not one of " + WordList(rule.words));
@@ -211,18 +128,15 @@ bool IsSwitch(EditKind kind) {
 
 // Switches read any non-zero byte as on; a source above the plain ones is
 // the player.
-std::string WordText(const WordRule& rule, int value) {
+std::string WordText(const FieldDescription& rule, int value) {
     if (IsSwitch(rule.kind)) value = value != 0 ? 1 : 0;
     if (rule.kind == EditKind::Source && value > kHighestPlainSource) value = kSourcePlayer;
-    for (const WordValue& w : rule.words) {
-        if (w.value == value) return w.word;
-    }
-    return std::to_string(value);
+    const char* word = FieldWordOf(rule.kind, value);
+    return word != nullptr ? word : std::to_string(value);
 }
 
 // ------------------------------------------------------------ the others
 
-constexpr int kSlopeLabels[] = {6, 12, 18, 24, 36};
 constexpr const char* kSlopeUnits[] = {"", "dB", "dB/Oct"};
 
 KeyValueParse ParseSlope(const std::string& typed) {
@@ -232,8 +146,8 @@ KeyValueParse ParseSlope(const std::string& typed) {
                                          [&](const char* unit) { return SameWord(n->unit, unit); });
     if (unitOk && n->whole) {
         const int db = static_cast<int>(n->value);
-        if (std::find(std::begin(kSlopeLabels), std::end(kSlopeLabels), db) !=
-            std::end(kSlopeLabels))
+        const std::span<const int> labels = SlopeLabels();
+        if (db != 0 && std::find(labels.begin(), labels.end(), db) != labels.end())
             return Value(db);
     }
     return Refused(Quoted(typed) + " is not a slope (6, 12, 18, 24, 36 or off)");
@@ -255,14 +169,12 @@ KeyValueParse ParseDelayValue(const std::string& typed) {
     return ok ? Value(samples) : Refused(error);
 }
 
-constexpr double kBandwidthMin = 0.05;
-constexpr double kBandwidthMax = 3.0;
-
-KeyValueParse ParseBandwidth(const std::string& typed) {
+KeyValueParse ParseBandwidth(EditKind kind, const std::string& typed) {
     const std::optional<TypedNumber> n = SplitTypedNumber(typed);
     if (!n || !n->unit.empty()) return Refused(NotANumber(typed, ""));
-    if (n->value < kBandwidthMin - kRangeSlack || n->value > kBandwidthMax + kRangeSlack)
-        return Refused(n->number + " is outside 0.05..3 octaves");
+    if (n->value < kBandwidthMinOctaves - kRangeSlack ||
+        n->value > kBandwidthMaxOctaves + kRangeSlack)
+        return Refused(n->number + " is outside " + FieldRangeText(DescribeField(kind)));
     return Value(BandwidthToIndex(n->value));
 }
 
@@ -271,24 +183,25 @@ KeyValueParse ParseName(const std::string& typed) {
     bool ok = true;
     const std::string gbk = Utf8ToGbk(typed, &ok);
     if (!ok) return Refused(Quoted(typed) + " has characters GBK cannot hold");
-    if (static_cast<int>(gbk.size()) >= kNameFieldSize)
+    if (static_cast<int>(gbk.size()) > NameFieldBytes())
         return Refused(std::string(Text(TextId::CharLenError)) + " (at most " +
-                       std::to_string(kNameFieldSize - 1) + " bytes)");
+                       std::to_string(NameFieldBytes()) + " bytes)");
     return {0, typed, {}};
 }
 
 }  // namespace
 
 KeyValueParse ParseKeyValue(EditKind kind, const std::string& typed) {
-    if (const NumericRule* rule = FindNumericRule(kind)) return ParseNumeric(*rule, typed);
-    if (const WordRule* rule = FindWordRule(kind)) return ParseWord(*rule, typed);
+    const FieldDescription& field = DescribeField(kind);
+    if (field.shape == FieldShape::Number) return ParseNumeric(field, typed);
+    if (field.shape == FieldShape::Words) return ParseWord(field, typed);
     switch (kind) {
         case EditKind::XoverSlope:
             return ParseSlope(typed);
         case EditKind::ChannelDelay:
             return ParseDelayValue(typed);
         case EditKind::BandBandwidth:
-            return ParseBandwidth(typed);
+            return ParseBandwidth(kind, typed);
         case EditKind::ChannelName:
             return ParseName(typed);
         default:
@@ -297,7 +210,8 @@ KeyValueParse ParseKeyValue(EditKind kind, const std::string& typed) {
 }
 
 std::string KeyValueText(EditKind kind, int value) {
-    if (const WordRule* rule = FindWordRule(kind)) return WordText(*rule, value);
+    const FieldDescription& field = DescribeField(kind);
+    if (field.shape == FieldShape::Words) return WordText(field, value);
     switch (kind) {
         case EditKind::ChannelDelay:
         case EditKind::Mix:
@@ -305,7 +219,7 @@ std::string KeyValueText(EditKind kind, int value) {
         case EditKind::BandFreq:
             return std::to_string(value) + "Hz";
         case EditKind::BandGain:
-            return FieldOf(*FindNumericRule(kind)).TextOf(value) + "dB";
+            return FieldValue(field).TextOf(value) + "dB";
         case EditKind::BandQ: {
             const int index = std::clamp(value, 0, kBandwidthIndexCount - 1);
             return FormatNumber("%0.3f", g_adQTable[static_cast<std::size_t>(index)]);
@@ -313,12 +227,8 @@ std::string KeyValueText(EditKind kind, int value) {
         default:
             break;
     }
-    if (const NumericRule* rule = FindNumericRule(kind)) return FieldOf(*rule).TextOf(value);
+    if (field.shape == FieldShape::Number) return FieldValue(field).TextOf(value);
     return std::to_string(value);
-}
-
-std::string SlopeLabelText(int dbPerOctave) {
-    return dbPerOctave == 0 ? "off" : std::to_string(dbPerOctave);
 }
 
 std::string SlopeValueText(int family, int code) {

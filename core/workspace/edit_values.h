@@ -6,6 +6,7 @@
 #include <string>
 
 #include "workspace/edits.h"
+#include "workspace/field_descriptions.h"
 
 // A typed value in device units, or why it was refused (without the key).
 struct KeyValueParse {
@@ -23,5 +24,3 @@ std::string KeyValueText(EditKind kind, int value);
 std::string SlopeValueText(int family, int code);
 // A bandwidth in octaves.
 std::string BandwidthText(double octaves);
-// The word of a slope label (dB/Oct, 0 = off): "12", "off".
-std::string SlopeLabelText(int dbPerOctave);

@@ -116,7 +116,7 @@ std::vector<EditKey> AllEditKeys();
 // Key patterns and what they take, for a help text.
 struct EditKeyHelp {
     const char* pattern;
-    const char* values;
+    std::string values;  // built from the field descriptions
 };
 const std::vector<EditKeyHelp>& EditKeyHelpList();
 

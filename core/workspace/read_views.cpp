@@ -85,6 +85,11 @@ ImageView ReadImage(const CKTV_Data& model, const ParamImage& image) {
     return view;
 }
 
+ImageView ReadCurrentImage(const CKTV_Data& model) {
+    std::lock_guard lock(g_csModel);
+    return ReadImage(model, g_CurImage);
+}
+
 SystemAreaView ViewOfSystemArea(const SystemAreaBytes& area) {
     SystemAreaView view;
     view.source = area[kSysInputSource];

@@ -117,6 +117,8 @@ ChannelView ReadChannel(const CKTV_Data& model, int channel);
 ChannelCurves ReadChannelCurves(const CKTV_Data& model, int channel);
 // The records as they are now, with name and mark from `image`.
 ImageView ReadImage(const CKTV_Data& model, const ParamImage& image);
+// The records as they are now, with the current settings' name and mark.
+ImageView ReadCurrentImage(const CKTV_Data& model);
 SystemView ReadSystem();
 SystemAreaView ReadSystemAreaView();
 // Device groups 1..6: the stored name, empty for an unused group.

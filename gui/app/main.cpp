@@ -1,25 +1,46 @@
 #include <QApplication>
-#include <QWidget>
+#include <QLocale>
 #include <cstdio>
-#include <cstring>
 
-int main(int argc, char* argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("Usage: tqr905-tune [--device URI] [--lang en|zh]\n\n"
-                      "Tunes a TQR-905 car-audio processor live over USB.");
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("tqr905-tune " TQR_VERSION);
-            return 0;
-        }
+#include "base/globals.h"
+#include "gui/app/app_options.h"
+#include "gui/app/app_setup.h"
+#include "gui/app/language_switch.h"
+#include "gui/app/tune_app.h"
+
+int main(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const AppOptions options = ParseAppOptions(args);
+    // There is no server registration on this platform: the request ends
+    // the process without a window, as it always did.
+    if (options.server != ServerRequest::None) return 0;
+    if (options.help) {
+        std::fputs(AppUsage().toLocal8Bit().constData(), stdout);
+        return 0;
     }
+    if (options.version) {
+        std::puts("tqr905-tune " TQR_VERSION);
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "tqr905-tune: %s\n%s", options.error.toLocal8Bit().constData(),
+                     AppUsage().toLocal8Bit().constData());
+        return 2;
+    }
+
+    FixDpiEnvironment();
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("TQR-905-PRO"));
-    window.resize(1284, 669);
-    window.show();
+    QApplication::setApplicationName(QStringLiteral("tqr905-tune"));
+    QApplication::setOrganizationName(QStringLiteral("TQR-905-PRO"));
+    g_bChinese = options.chinese.value_or(LocaleStartsInChinese(QLocale::system().name()));
+    SetUpLook(app);
+    ApplyQtLanguage();
+
+    SessionOptions session;
+    session.devicePath = options.device.toStdString();
+    CTuneApp tune(std::move(session));
+    tune.Start();
     return app.exec();
 }

@@ -213,6 +213,17 @@ TEST_F(DeviceCommandsTest, EverySetKeyLandsInTheDevicesMemory) {
     EXPECT_NE(get.out.find("ch1.gain=-6dB\n"), std::string::npos);
 }
 
+// A setting that already has the value sends nothing (the delay field's rule).
+TEST_F(DeviceCommandsTest, AnUnchangedDelaySendsNothing) {
+    AddDevice();
+    ASSERT_EQ(Cli({"set", "ch4.delay=120"}).status, kExitOk);
+    const int writes = WritesReceived();
+    const CliRun again = Cli({"set", "ch4.delay=2.5ms"});
+    ASSERT_EQ(again.status, kExitOk) << again.err;
+    EXPECT_EQ(again.out, "ch4.delay=120\n");
+    EXPECT_EQ(WritesReceived(), writes);
+}
+
 TEST_F(DeviceCommandsTest, ARefusedEditSendsNothing) {
     AddDevice();
     struct Case {
@@ -464,8 +475,9 @@ TEST_F(DeviceCommandsTest, AnInterruptStopsTheLinkAndReleasesTheDevice) {
     ASSERT_TRUE(m_servers.back()->Start().Ok());
     const std::string path = m_servers.back()->InterfacePath();
 
-    std::thread interrupter([] {
-        std::this_thread::sleep_for(150ms);
+    // Interrupted once the read after connecting is under way.
+    std::thread interrupter([this] {
+        EXPECT_TRUE(Eventually([this] { return m_processor.GetCounts().frames >= 3; }));
         RequestCliInterrupt();
     });
     const CliRun run = Cli({"show"});

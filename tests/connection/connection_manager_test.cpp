@@ -88,7 +88,7 @@ TEST_F(ConnectionTest, ArrivalConnectsAndReadsAll) {
 // Only a device with the processor's identity is opened on arrival.
 TEST_F(ConnectionTest, ArrivalOfAnotherHidDeviceIsIgnored) {
     ASSERT_TRUE(m_manager.StartWatching());
-    VhidDevice other(m_bus.Path(), "keyboard", kVendorId, kProductId, kDeviceVersion + 1);
+    VhidDevice other(m_busPath, "keyboard", kVendorId, kProductId, kDeviceVersion + 1);
     ASSERT_TRUE(other.Start().Ok());
 
     ASSERT_TRUE(RunUntil([&] { return Seen(UM_DEVICE_CHANGE) > 0 && m_queue.Size() == 0; }));
@@ -263,7 +263,7 @@ TEST_F(ConnectionTest, EmptyDataReplyClosesTheLinkAskingForAFirmwareUpdate) {
 TEST_F(ConnectionTest, SecondClientIsRefused) {
     SimServer& first = AddDevice("a");
     SimServer& second = AddDevice("b");
-    VhidBackend backend(m_bus.Path());
+    VhidBackend backend(m_busPath);
 
     ConnectOnline();
     EXPECT_EQ(g_strDevicePath.Get(), first.InterfacePath());
@@ -328,7 +328,7 @@ TEST_F(SteppedDisconnectTest, HandlersReturnAtOnceAndTheLoopClosesTheDevice) {
     SimServer& server = AddDevice();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        m_seen.clear();
+        m_host.heard.Clear();
         ConnectOnline();
 
         c.act(m_manager);
@@ -520,9 +520,7 @@ TEST_F(ConnectionTest, FrequencyStepsCutByALostLinkAreNotResumed) {
     // The identification is answered and the worker polls before the
     // read-all is queued: a step left pending would go out now.
     m_manager.OnConnectButton();
-    const auto deadline = std::chrono::steady_clock::now() + kGenerousWait;
-    while (m_processor.GetCounts().statusPolls < 3 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(Eventually([this] { return m_processor.GetCounts().statusPolls >= 3; }));
     ASSERT_TRUE(RunUntilState(ConnectionState::Online));
     EXPECT_EQ(m_processor.GetCounts().itemWrites, 0);
 }

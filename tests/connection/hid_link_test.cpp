@@ -68,7 +68,7 @@ TEST_F(HidLinkTest, UnansweredHeadIsNotWrittenAgain) {
 // A device that keeps sending reports that never make a frame does not keep
 // the cycle (and the model lock) forever.
 TEST_F(HidLinkTest, ChatterWithoutAFrameEndsAtTheCycleLimit) {
-    VhidDevice device(m_bus.Path(), "chatty", kVendorId, kProductId, kDeviceVersion);
+    VhidDevice device(m_busPath, "chatty", kVendorId, kProductId, kDeviceVersion);
     ASSERT_TRUE(device.Start().Ok());
     ASSERT_TRUE(Link().OpenFirstMatching());
     std::atomic<bool> stop{false};
@@ -137,7 +137,7 @@ TEST_F(HidLinkTest, CloseResetsTheLinkAndDropsTheClaim) {
 TEST_F(HidLinkTest, OpenFailuresSayWhy) {
     EXPECT_FALSE(Link().OpenFirstMatching());
     EXPECT_FALSE(Link().LastError().empty());
-    EXPECT_FALSE(Link().OpenPath("vhid:" + m_bus.Path() + "/absent.sock"));
+    EXPECT_FALSE(Link().OpenPath("vhid:" + m_busPath + "/absent.sock"));
     EXPECT_NE(Link().LastError().find("absent.sock"), std::string::npos) << Link().LastError();
     EXPECT_FALSE(g_bDeviceOpen);
 }

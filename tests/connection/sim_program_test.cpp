@@ -65,7 +65,7 @@ using SimProgramTest = ConnectionTest;
 
 TEST_F(SimProgramTest, ServesTheHostAndLeavesTheBusOnTerminate) {
     ASSERT_TRUE(m_manager.StartWatching());
-    SimProgram sim({"--bus", m_bus.Path(), "--name", "prog", "--latency-ms", "0", "--quiet"});
+    SimProgram sim({"--bus", m_busPath, "--name", "prog", "--latency-ms", "0", "--quiet"});
     ASSERT_TRUE(sim.Started());
     ASSERT_TRUE(RunUntilState(ConnectionState::Online));
 
@@ -73,7 +73,7 @@ TEST_F(SimProgramTest, ServesTheHostAndLeavesTheBusOnTerminate) {
     ASSERT_TRUE(RunUntil([] { return g_SysSettings[kSysInputSource] == 2; }));
     EXPECT_EQ(m_cmd.GetShownSource(), 2);
 
-    const std::string socket = m_bus.Path() + "/prog.sock";
+    const std::string socket = m_busPath + "/prog.sock";
     sim.Signal(SIGTERM);
     ASSERT_TRUE(RunUntil([&] { return m_manager.State() == ConnectionState::Disconnected; }));
     EXPECT_EQ(sim.Wait(), 0);

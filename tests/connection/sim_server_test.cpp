@@ -13,12 +13,8 @@ namespace {
 class SimServerTest : public ConnectionTest {
 protected:
     SimServer& AddServer(SimServerOptions options) {
-        options.busDir = m_bus.Path();
         options.latencyMs = 0;
-        m_servers.push_back(std::make_unique<SimServer>(m_processor, options));
-        const LinkStatus started = m_servers.back()->Start();
-        EXPECT_TRUE(started.Ok()) << started.ErrorText();
-        return *m_servers.back();
+        return m_host.AddServer(options, m_processor);
     }
 };
 
@@ -26,7 +22,7 @@ protected:
 // device started from that file holds it.
 TEST_F(SimServerTest, StateFileKeepsWhatTheHostWrote) {
     SimServerOptions options;
-    options.stateFile = m_claims.Path() + "/device.state";
+    options.stateFile = m_claimsPath + "/device.state";
     options.saveDelay = 5ms;
     AddServer(options);
     ConnectOnline();
@@ -50,7 +46,7 @@ TEST_F(SimServerTest, StateFileKeepsWhatTheHostWrote) {
 
 TEST_F(SimServerTest, RefusedStateFileIsNeitherUsedNorOverwritten) {
     SimServerOptions options;
-    options.stateFile = m_claims.Path() + "/broken.state";
+    options.stateFile = m_claimsPath + "/broken.state";
     {
         std::FILE* file = std::fopen(options.stateFile.c_str(), "w");
         ASSERT_NE(file, nullptr);

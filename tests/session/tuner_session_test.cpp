@@ -2,6 +2,8 @@
 // dispatch by receiver, the main view's handlers that live in the core, and
 // what listeners hear.
 
+#include <gtest/gtest.h>
+
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -112,7 +114,7 @@ TEST(TunerSession, PresetMenuNeverConnects) {
 TEST(TunerSession, LinkDownEndsAWait) {
     SessionHost host;
     SimServer& server = host.AddDevice();
-    host.ConnectOnline();
+    ASSERT_TRUE(host.ConnectOnline());
 
     server.Unplug();
     const WaitEnd end = host.Session().RunUntil([] { return false; }, kEventWait);

@@ -137,12 +137,12 @@ protected:
         std::vector<TextId> shown;
         const auto dispatch = [&](const UiMessage& m) {
             if (m.msg == UM_SHOW_MESSAGE) shown.push_back(static_cast<TextId>(m.wParam));
-            m_manager.HandleMessage(m.msg, m.wParam, m.lParam);
+            m_host.Session().Dispatch(m);
         };
         m_manager.OnConnectButton();
         const bool down = m_queue.RunUntil(
             dispatch, [&] { return !m_manager.IsConnected() && !shown.empty(); },
-            CMessageQueue::Clock::now() + conn_test::kGenerousWait);
+            CMessageQueue::Clock::now() + kEventWait);
         EXPECT_TRUE(down) << "the link did not go down";
         m_queue.DispatchPending(dispatch);
         return shown;
@@ -150,19 +150,18 @@ protected:
 
     bool ConnectOnline() {
         m_manager.OnConnectButton();
-        return m_queue.RunUntil(
-            [this](const UiMessage& m) { m_manager.HandleMessage(m.msg, m.wParam, m.lParam); },
-            [this] { return m_manager.State() == ConnectionState::Online; },
-            CMessageQueue::Clock::now() + conn_test::kGenerousWait);
+        return m_queue.RunUntil([this](const UiMessage& m) { m_host.Session().Dispatch(m); },
+                                [this] { return m_manager.State() == ConnectionState::Online; },
+                                CMessageQueue::Clock::now() + kEventWait);
     }
 
     SoakHost m_host{soak::SoakLinkTimings()};
-    CMessageQueue& m_queue = m_host.queue;
-    CKTV_Data& m_model = m_host.model;
-    CKTVCommand& m_command = m_host.command;
-    CConnectionManager& m_manager = m_host.manager;
+    CMessageQueue& m_queue = m_host.Queue();
+    CKTV_Data& m_model = m_host.Model();
+    CKTVCommand& m_command = m_host.Command();
+    CConnectionManager& m_manager = m_host.Manager();
     CVirtualProcessor m_processor;
-    DamagingRelay m_relay{m_processor, m_host.bus.Path()};
+    DamagingRelay m_relay{m_processor, m_host.BusPath()};
 };
 
 // Request 1 is the identification; 14 the read-all's third output block.

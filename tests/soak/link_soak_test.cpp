@@ -135,7 +135,7 @@ protected:
         m_processor.SetMemory(memory);
 
         SimServerOptions options;
-        options.busDir = m_host.bus.Path();
+        options.busDir = m_host.BusPath();
         options.latencyMs = 0.5;
         options.jitterMs = m_dice.Between(0, 4);
         options.rebootAway = 20ms;
@@ -161,7 +161,7 @@ protected:
             m_journal.Note("device reports source " + Number(static_cast<int>(message.wParam)));
             m_nSettledPolls = -1;
         }
-        m_manager.HandleMessage(message.msg, message.wParam, message.lParam);
+        m_host.Session().Dispatch(message);
     }
 
     // Runs the message loop for a while, then looks at the queue.
@@ -439,10 +439,10 @@ protected:
     Journal m_journal;
     Watchdog m_watchdog{m_journal, m_params.ReplayHint(), kStallLimit};
     SoakHost m_host{SoakLinkTimings()};
-    CMessageQueue& m_queue = m_host.queue;
-    CKTV_Data& m_model = m_host.model;
-    CKTVCommand& m_command = m_host.command;
-    CConnectionManager& m_manager = m_host.manager;
+    CMessageQueue& m_queue = m_host.Queue();
+    CKTV_Data& m_model = m_host.Model();
+    CKTVCommand& m_command = m_host.Command();
+    CConnectionManager& m_manager = m_host.Manager();
     CVirtualProcessor m_processor;
     std::unique_ptr<SimServer> m_server;
 

@@ -1,10 +1,10 @@
 #pragma once
-// The host side of the soak and bad-reply tests, as a front end without a
-// window system runs it: a virtual bus and claim directory of its own, the
-// model, the command queue and the connection manager, and the message queue
-// installed as the sink. Link time-outs are tens of milliseconds.
+// The host side of the soak and bad-reply tests: the shared session host
+// with link time-outs of tens of milliseconds.
 
-#include "connection/connection_fixture.h"
+#include <gtest/gtest.h>
+
+#include "support/session_host.h"
 
 namespace soak {
 
@@ -38,37 +38,7 @@ inline LinkTimings SoakUpdateTimings() {
     return t;
 }
 
-struct SoakHost {
-    explicit SoakHost(const LinkTimings& timings)
-        : busEnv("TQR905_VHID_DIR", bus.Path()),
-          claimsEnv("TQR905_CLAIMS_DIR", claims.Path()),
-          registry(conn_test::VhidOnly(bus.Path())),
-          modelLink(model),
-          manager(registry, command, &modelLink, timings) {
-        g_bChinese = false;
-        g_pMessageSink = &queue;
-    }
-    // The worker stops and the device is closed before the sink goes.
-    ~SoakHost() {
-        manager.Shutdown();
-        manager.Link().Close();
-        g_pMessageSink = nullptr;
-        conn_test::FreshGlobals();
-    }
-    SoakHost(const SoakHost&) = delete;
-    SoakHost& operator=(const SoakHost&) = delete;
-
-    conn_test::FreshGlobals freshGlobals;  // first: the model is built offline
-    TempDir bus;
-    TempDir claims;
-    conn_test::ScopedEnv busEnv;
-    conn_test::ScopedEnv claimsEnv;
-    HidBackendRegistry registry;
-    CMessageQueue queue;
-    CKTV_Data model;
-    CModelLink modelLink;
-    CKTVCommand command;
-    CConnectionManager manager;
-};
+// The shared session host, run with the soak's time-outs.
+using SoakHost = test_support::SessionHost;
 
 }  // namespace soak

@@ -1,17 +1,18 @@
 #pragma once
-// The host side of the tests that talk to a virtual processor, on the tuner
-// session as every front end runs it: a virtual bus and claim directory of
-// its own, processors served on that bus in this process, and the session
-// with only that bus as backend and shortened time-outs. The session's
-// messages are drained on the test's thread.
+// The host side of the tests and benchmarks that talk to a virtual
+// processor, on the tuner session as every front end runs it: a virtual bus
+// and claim directory of their own, processors served on that bus in this
+// process, and the session with only that bus as backend and shortened
+// time-outs. The session's messages are drained on the caller's thread.
+// Free of any test framework, so that benchmarks use it too.
 
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@
 #include "link/link_test_util.h"
 #include "link/upgrade_hook.h"
 #include "link/vhid_backend.h"
-#include "model/startup_contents.h"
+#include "session/process_state.h"
 #include "session/tuner_session.h"
 #include "sim/sim_server.h"
 
@@ -76,20 +77,7 @@ struct FreshGlobals {
     ~FreshGlobals() { Reset(); }
     FreshGlobals(const FreshGlobals&) = delete;
     FreshGlobals& operator=(const FreshGlobals&) = delete;
-    static void Reset() {
-        g_bOnline = false;
-        g_bReplyError = false;
-        g_bUpgrading = false;
-        g_bUpgradeFinished = false;
-        g_bDeviceOpen = false;
-        g_bSendSysSettings = false;
-        g_bSendInputLevels = false;
-        g_nLastUpgradeCommand = 0;
-        g_DeviceModel.fill(0);
-        g_strDevicePath.Set("");
-        InitStartupContents();
-        g_nDeviceId = kDefaultDeviceId;
-    }
+    static void Reset() { ResetProcessState(); }
 };
 
 inline std::unique_ptr<HidBackendRegistry> VhidOnly(const std::string& busDir) {
@@ -149,6 +137,9 @@ public:
     void OnTransferHidden() override { ++transfersHidden; }
     void OnPresetMenu(int group) override { presetMenus.push_back(group); }
 
+    // Forgets everything heard so far.
+    void Clear() { *this = RecordingListener(); }
+
     int Seen(unsigned msg) const {
         return static_cast<int>(std::count_if(messages.begin(), messages.end(),
                                               [msg](const UiMessage& m) { return m.msg == msg; }));
@@ -182,23 +173,29 @@ public:
     SessionHost(const SessionHost&) = delete;
     SessionHost& operator=(const SessionHost&) = delete;
 
-    // A processor served on the bus as <name>.sock: `processor` first, then
-    // processors of their own.
+    // A processor served on the bus as <name>.sock, answering at once:
+    // `processor` first, then processors of their own.
     SimServer& AddDevice(const std::string& name = "tqr905") {
         CVirtualProcessor* target = &processor;
-        if (!m_servers.empty()) {
-            m_extraProcessors.push_back(std::make_unique<CVirtualProcessor>());
-            target = m_extraProcessors.back().get();
-        }
+        if (!m_servers.empty()) target = &NewProcessor();
         SimServerOptions options;
-        options.busDir = m_bus.Path();
         options.name = name;
         options.latencyMs = 0;
         options.rebootAway = 20ms;
-        m_servers.push_back(std::make_unique<SimServer>(*target, options));
+        return AddServer(options, *target);
+    }
+    // A server with options of the test's own, on this host's bus; started.
+    SimServer& AddServer(SimServerOptions options, CVirtualProcessor& served) {
+        if (options.busDir.empty()) options.busDir = m_bus.Path();
+        m_servers.push_back(std::make_unique<SimServer>(served, options));
         const LinkStatus started = m_servers.back()->Start();
-        EXPECT_TRUE(started.Ok()) << started.ErrorText();
+        if (!started.Ok()) throw std::runtime_error("simulated device: " + started.ErrorText());
         return *m_servers.back();
+    }
+    // Another processor, living as long as the host.
+    CVirtualProcessor& NewProcessor() {
+        m_extraProcessors.push_back(std::make_unique<CVirtualProcessor>());
+        return *m_extraProcessors.back();
     }
 
     CTunerSession& Session() { return m_session; }
@@ -206,6 +203,9 @@ public:
     CKTV_Data& Model() { return m_session.Model(); }
     CKTVCommand& Command() { return m_session.Command(); }
     const std::string& BusPath() const { return m_bus.Path(); }
+    const std::string& ClaimsPath() const { return m_claims.Path(); }
+    // The sessions's queue drained on this thread; for tests that look at it.
+    CMessageQueue& Queue() { return m_session.Queue(); }
 
     // Drains messages until the condition holds; false after the generous
     // wait. Link failures do not end it (tests wait for them too).
@@ -216,10 +216,11 @@ public:
     bool RunUntilState(ConnectionState state) {
         return RunUntil([&] { return m_session.State() == state; });
     }
-    // Connects with the button and waits for the read-all to end.
-    void ConnectOnline() {
+    // Connects with the button and waits for the read-all to end; false
+    // when it did not get there.
+    bool ConnectOnline() {
         Manager().OnConnectButton();
-        ASSERT_TRUE(RunUntilState(ConnectionState::Online)) << m_session.LastError();
+        return RunUntilState(ConnectionState::Online);
     }
 
     CVirtualProcessor processor;

@@ -417,6 +417,19 @@ TEST_F(ApplyTest, OnlineEditsMarkTheirItemsAndQueueOneSystemWrite) {
     EXPECT_EQ(g_SysSettings[kSysMasterOutput], 0);
 }
 
+// The delay a channel already has is no change: no level write follows.
+TEST_F(ApplyTest, SameDelayAgainMarksNothing) {
+    g_bOnline = true;
+    SetOk({{"ch4.delay", "96"}}, true);
+    model->ClearPending();
+    const ParsedEdits again = ParseEdits({{"ch4.delay", "2ms"}});
+    const EditOutcome outcome = ApplyEdits(*model, cmd, true, again.edits);
+    ASSERT_TRUE(outcome.ok);
+    EXPECT_FALSE(Out(3).IsLevelPending());
+    EXPECT_FALSE(outcome.changes.Any());
+    EXPECT_TRUE(NothingPending(*model, cmd));
+}
+
 // Plays the link: the pump's packet when the queue is empty, each head
 // acknowledged at once.
 int AcknowledgeUntilIdle(CKTV_Data& model, CKTVCommand& cmd) {

@@ -1,0 +1,89 @@
+#include "gui/app/tune_app.h"
+
+#include <QMetaObject>
+
+#include "base/texts.h"
+#include "gui/app/main_window.h"
+#include "gui/app/message_box.h"
+#include "gui/app/transfer_window.h"
+#include "gui/controls/num_field.h"
+#include "gui/workspace/workspace_window.h"
+
+CTuneApp::CTuneApp(SessionOptions options)
+    : m_session(std::make_unique<CTunerSession>(std::move(options))),
+      m_drainContext(std::make_unique<QObject>()),
+      m_main(std::make_unique<CMainWindow>()) {
+    // Called on the posting thread: only schedule, never dispatch there.
+    QObject* context = m_drainContext.get();
+    m_session->SetWakeHook([this, context] {
+        ++m_nDrainsScheduled;
+        QMetaObject::invokeMethod(
+            context, [this] { m_session->Drain(); }, Qt::QueuedConnection);
+    });
+
+    m_workspace = new CWorkspaceWindow;
+    m_main->SetWorkspace(m_workspace);
+    m_transfer = new CTransferWindow(m_main.get(), m_workspace);
+    m_presenter = std::make_unique<CWorkspacePresenter>(*m_session, *m_workspace);
+    m_workspace->SetPresenter(m_presenter.get());
+
+    CNumField::SetReporter([this](const std::string& text) {
+        ShowMessageBox(m_main.get(), QString::fromStdString(text));
+    });
+    m_workspace->onConnectClicked = [this] { m_session->Manager().OnConnectButton(); };
+    m_workspace->onMinimize = [this] { m_main->showMinimized(); };
+    m_workspace->onClose = [this] { m_main->close(); };
+    // The link stops before any window goes, also while a transfer runs.
+    m_main->onClosing = [this] {
+        m_session->Manager().Shutdown();
+        m_transfer->Finish();
+    };
+    m_session->AddListener(this);
+}
+
+CTuneApp::~CTuneApp() {
+    // No thread posts once the worker and the watcher are stopped.
+    m_session->Manager().Shutdown();
+    m_session->SetWakeHook({});
+    m_session->RemoveListener(this);
+    CNumField::SetReporter({});
+    // The windows go before the session they show.
+    m_presenter.reset();
+    m_main.reset();
+}
+
+void CTuneApp::Start() {
+    m_presenter->Start();
+    m_main->Centre();
+    m_main->show();
+    m_session->Manager().StartWatching();
+    m_session->PostAutoConnect();
+}
+
+void CTuneApp::OnConnectionStateChanged(ConnectionState state) {
+    m_presenter->OnConnectionChanged(state != ConnectionState::Disconnected);
+}
+
+void CTuneApp::OnModelReloaded(int) {
+    m_presenter->OnModelReloaded();
+}
+
+void CTuneApp::OnSourceReported(int) {
+    m_presenter->OnSourceChanged();
+}
+
+void CTuneApp::OnShowMessage(TextId text) {
+    m_workspace->ShowMessage(text);
+}
+
+void CTuneApp::OnTransferStarted(int last) {
+    m_transfer->Start(last);
+}
+
+void CTuneApp::OnTransferProgress(int position) {
+    m_transfer->Progress(position);
+}
+
+void CTuneApp::OnTransferHidden() {
+    m_transfer->Finish();
+}
