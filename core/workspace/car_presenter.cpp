@@ -9,6 +9,7 @@
 #include "model/ktv_data.h"
 #include "workspace/workspace_control.h"
 #include "workspace/workspace_host.h"
+#include "workspace/workspace_state.h"
 
 namespace {
 
@@ -119,8 +120,12 @@ void CCarPresenter::SetChannelDelay(int samples, int channel) {
 
 void CCarPresenter::OnUnitChosen(int unit) {
     if (unit < kDelayUnitMs || unit > kDelayUnitInch) return;
-    m_nDelayUnit = unit;
+    g_nDelayUnit = unit;
     m_view.ShowDelayUnit(unit);
+}
+
+int CCarPresenter::DelayUnit() const {
+    return g_nDelayUnit;
 }
 
 void CCarPresenter::ClearPositionHighlights() {

@@ -74,7 +74,7 @@ public:
     void OnDelayEdited(int position, int samples);
     // A unit button: 0 milliseconds, 1 centimetres, 2 inches.
     void OnUnitChosen(int unit);
-    int DelayUnit() const { return m_nDelayUnit; }
+    int DelayUnit() const;
 
     // The delay of channel c becomes n, shown at its position; nothing when
     // it already is n.
@@ -92,5 +92,4 @@ private:
     IWorkspaceHost& m_host;
     IWorkspaceControl& m_workspace;
     ICarView& m_view;
-    int m_nDelayUnit = 0;
 };

@@ -56,6 +56,7 @@ public:
 
     // Every channel its own group, toggle off, preset display shown.
     void ResetLinks() override;
+    int LinkPartner(int channel) const override { return PartnerOf(channel); }
 
 private:
     void LinkOn(int side);

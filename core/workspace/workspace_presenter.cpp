@@ -185,6 +185,10 @@ void CWorkspacePresenter::RedrawGraph(int curve) {
     ForParts([curve](IWorkspacePart& p) { p.RedrawGraph(curve); });
 }
 
+void CWorkspacePresenter::RefreshCrossover(int channel) {
+    ForParts([channel](IWorkspacePart& p) { p.RefreshCrossover(channel); });
+}
+
 // ---- Edits ----
 
 bool CWorkspacePresenter::ApplyOne(EditKind kind, int channel, int value) {

@@ -51,6 +51,8 @@ public:
     // flags, the channel switch of the selected channel, the whole graph.
     void ApplyDeviceModel();
     void RedrawGraph(int curve);
+    // Every part's crossover controls from `channel`'s filters.
+    void RefreshCrossover(int channel);
     int CurrentChannel() const { return m_nCurChannel; }
 
     // ---- Edits, one entry per kind ----

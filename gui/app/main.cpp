@@ -7,6 +7,7 @@
 #include "gui/app/app_setup.h"
 #include "gui/app/language_switch.h"
 #include "gui/app/tune_app.h"
+#include "gui/app/widget_map.h"
 
 int main(int argc, char* argv[]) {
     QStringList args;
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
     g_bChinese = options.chinese.value_or(LocaleStartsInChinese(QLocale::system().name()));
     SetUpLook(app);
     ApplyQtLanguage();
+    CWidgetMap::InstallFromEnvironment();
 
     SessionOptions session;
     session.devicePath = options.device.toStdString();

@@ -6,6 +6,7 @@
 
 #include "workspace/device_fixture.h"
 #include "workspace/workspace_control.h"
+#include "workspace/workspace_state.h"
 
 class RecordingWorkspace : public IWorkspaceControl {
 public:
@@ -30,5 +31,10 @@ public:
 
 class PresenterTest : public DeviceTest {
 protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        ResetWorkspaceState();
+    }
+
     RecordingWorkspace workspace;
 };
