@@ -1,5 +1,7 @@
 #include "gui/app/tune_app.h"
 
+#include <QFrame>
+#include <QLayout>
 #include <QMetaObject>
 #include <QPushButton>
 
@@ -10,7 +12,10 @@
 #include "gui/app/transfer_window.h"
 #include "gui/controls/num_field.h"
 #include "gui/presets/preset_windows.h"
+#include "gui/workspace/eq_panel.h"
+#include "gui/workspace/limiter_fields.h"
 #include "gui/workspace/workspace_window.h"
+#include "gui/workspace/xover_group.h"
 
 CTuneApp::CTuneApp(SessionOptions options)
     : m_session(std::make_unique<CTunerSession>(std::move(options))),
@@ -37,6 +42,7 @@ CTuneApp::CTuneApp(SessionOptions options)
     QObject::connect(m_workspace->SoundGroupButton(), &QPushButton::clicked, m_main.get(),
                      [this] { RunSoundGroupMenu(m_workspace->MainMenuButton(), *m_menus); });
     m_workspace->SetPresenter(m_presenter.get());
+    AddPanels();
 
     CNumField::SetReporter([this](const std::string& text) {
         ShowMessageBox(m_main.get(), QString::fromStdString(text));
@@ -62,6 +68,22 @@ CTuneApp::~CTuneApp() {
     m_menus.reset();
     m_presenter.reset();
     m_main.reset();
+}
+
+// The equalizer panel and the crossover group with the limiter fields fill
+// their areas; their presenters take their steps of every channel switch
+// and refresh, and ask the workspace to redraw the graph.
+void CTuneApp::AddPanels() {
+    auto* eq = new EqPanel(*m_session);
+    m_workspace->Area("eqArea")->layout()->addWidget(eq);
+    auto* xover = new XoverGroup(*m_session);
+    m_workspace->Area("xoverArea")->layout()->addWidget(xover);
+    const auto redraw = [this](int curve) { m_presenter->RedrawGraph(curve); };
+    eq->Presenter().SetRedrawGraph(redraw);
+    xover->Presenter().SetRedrawGraph(redraw);
+    m_presenter->AddPart(&eq->Presenter());
+    m_presenter->AddPart(&xover->Presenter());
+    m_presenter->AddPart(&xover->Limiter().Presenter());
 }
 
 void CTuneApp::Start() {

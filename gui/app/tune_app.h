@@ -36,6 +36,8 @@ public:
     int DrainsScheduled() const { return m_nDrainsScheduled; }
 
 private:
+    void AddPanels();
+
     // IChangeListener
     void OnConnectionStateChanged(ConnectionState state) override;
     void OnModelReloaded(int group) override;

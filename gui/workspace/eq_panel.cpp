@@ -29,7 +29,7 @@ constexpr int kQTop = kFreqTop + kFieldHeight + 2;
 constexpr int kGainTop = kQTop + kFieldHeight + 2;
 constexpr int kFaderTop = kGainTop + kFieldHeight + 4;
 constexpr int kBypassHeight = 20;
-constexpr int kBypassTop = EqPanel::kHeight - kBypassHeight - 3;
+constexpr int kBypassTop = EqPanel::kHeight - kBypassHeight - 6;
 constexpr int kFaderHeight = kBypassTop - kFaderTop - 4;
 constexpr int kSpinWidth = 7;
 
@@ -86,7 +86,9 @@ CNumField* MakeField(QWidget* parent, const QString& name, int type, int lo, int
 EqPanel::EqPanel(IWorkspaceHost& host, QWidget* parent)
     : QWidget(parent), m_presenter(host, *this) {
     setObjectName(QStringLiteral("eq.panel"));
-    setFixedSize(kWidth, kHeight);
+    // Its frame draws a border around it: the columns keep clear of it.
+    setMinimumSize(kWidth - 4, kHeight - 4);
+    resize(kWidth, kHeight);
     BuildControls();
     for (int band = 0; band < kBands; ++band)
         BuildColumn(band);

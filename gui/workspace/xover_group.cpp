@@ -30,7 +30,8 @@ QFont Bold(const QFont& font) {
 XoverGroup::XoverGroup(IWorkspaceHost& host, QWidget* parent)
     : QWidget(parent), m_presenter(host, *this) {
     setObjectName(QStringLiteral("xover"));
-    setFixedSize(kWidth, kHeight);
+    setMinimumSize(kWidth - 4, kHeight - 4);
+    resize(kWidth, kHeight);
     BuildFilter(XoverSide::HighPass, 4);
     BuildFilter(XoverSide::LowPass, 4 + kFilterPitch);
     m_pLimiter = new LimiterFields(host, this);
