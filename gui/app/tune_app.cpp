@@ -1,12 +1,16 @@
 #include "gui/app/tune_app.h"
 
+#include <QAbstractButton>
+#include <QFrame>
 #include <QMetaObject>
+#include <QPushButton>
 
 #include "base/texts.h"
 #include "gui/app/main_window.h"
 #include "gui/app/message_box.h"
 #include "gui/app/transfer_window.h"
 #include "gui/controls/num_field.h"
+#include "gui/workspace/car_area.h"
 #include "gui/workspace/workspace_window.h"
 
 CTuneApp::CTuneApp(SessionOptions options)
@@ -26,6 +30,16 @@ CTuneApp::CTuneApp(SessionOptions options)
     m_transfer = new CTransferWindow(m_main.get(), m_workspace);
     m_presenter = std::make_unique<CWorkspacePresenter>(*m_session, *m_workspace);
     m_workspace->SetPresenter(m_presenter.get());
+    new CarArea(*m_session, *m_presenter, *m_workspace, m_workspace->Area("carArea"),
+                CarAreaHooks{m_main.get(),
+                             m_workspace->findChild<QAbstractButton*>("top.link"),
+                             m_workspace->MixerButton(),
+                             nullptr,
+                             [this](bool shown) {
+                                 if (auto* preset = m_workspace->findChild<QWidget*>("top.preset"))
+                                     preset->setVisible(shown);
+                             },
+                             {}});
 
     CNumField::SetReporter([this](const std::string& text) {
         ShowMessageBox(m_main.get(), QString::fromStdString(text));
