@@ -6,11 +6,13 @@
 struct Point {
     int x = 0;
     int y = 0;
+    bool operator==(const Point&) const = default;
 };
 
 struct PointF {
     float x = 0;
     float y = 0;
+    bool operator==(const PointF&) const = default;
 };
 
 // Edges as the windowing system has them: right and bottom are exclusive.

@@ -5,6 +5,12 @@
 #include <QWidget>
 
 #include "base/globals.h"
+#include "firmware/firmware_updater.h"
+#include "gui/app/about_dialog.h"
+#include "gui/app/language_switch.h"
+#include "gui/firmware/update_dialog.h"
+#include "gui/presets/preset_windows.h"
+#include "session/tuner_session.h"
 
 namespace {
 
@@ -43,4 +49,48 @@ void RunSoundGroupMenu(QWidget* mainMenuButton, IMenuActions& actions) {
     const QPoint corner = BottomLeftOnScreen(mainMenuButton);
     RunMenuAt(SoundGroupMenuEntries(g_bChinese), mainMenuButton,
               SoundGroupMenuPosition(corner.x(), corner.y()), actions);
+}
+
+CMenuCommands::CMenuCommands(CTunerSession& session, QWidget* window, std::function<void()> relabel)
+    : m_session(session),
+      m_pWindow(window),
+      m_relabel(std::move(relabel)),
+      m_presets(std::make_unique<CPresetWindows>(session, window)),
+      m_updater(std::make_unique<CFirmwareUpdater>(session.Manager())),
+      m_store(std::make_unique<CQtUpgradeFileStore>()) {
+    m_presets->tryConnect = [this] {
+        if (!m_session.IsConnected()) m_session.Manager().OnConnectButton();
+        return m_session.IsConnected();
+    };
+    m_session.AddListener(&m_presets->Listener());
+}
+
+CMenuCommands::~CMenuCommands() {
+    m_session.RemoveListener(&m_presets->Listener());
+}
+
+void CMenuCommands::OpenSoundLoad() {
+    m_presets->RunSoundLoad();
+}
+
+void CMenuCommands::OpenSoundSave() {
+    m_presets->RunSoundSave();
+}
+
+void CMenuCommands::OpenFirmwareUpdate() {
+    CUpdateDialog dialog(*m_updater, *m_store, m_pWindow);
+    m_session.SetMessageFilter(
+        [&dialog](const UiMessage& m) { return dialog.HandleMessage(m.msg, m.wParam, m.lParam); });
+    dialog.exec();
+    m_session.SetMessageFilter(nullptr);
+}
+
+void CMenuCommands::OpenAbout() {
+    CAboutDialog about(m_pWindow);
+    about.exec();
+}
+
+void CMenuCommands::Relabel() {
+    if (m_relabel) m_relabel();
+    ApplyQtLanguage();
 }

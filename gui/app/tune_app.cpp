@@ -7,9 +7,11 @@
 
 #include "base/texts.h"
 #include "gui/app/main_window.h"
+#include "gui/app/menus.h"
 #include "gui/app/message_box.h"
 #include "gui/app/transfer_window.h"
 #include "gui/controls/num_field.h"
+#include "gui/presets/preset_windows.h"
 #include "gui/workspace/car_area.h"
 #include "gui/workspace/workspace_window.h"
 
@@ -29,6 +31,14 @@ CTuneApp::CTuneApp(SessionOptions options)
     m_main->SetWorkspace(m_workspace);
     m_transfer = new CTransferWindow(m_main.get(), m_workspace);
     m_presenter = std::make_unique<CWorkspacePresenter>(*m_session, *m_workspace);
+    m_menus = std::make_unique<CMenuCommands>(*m_session, m_main.get(),
+                                              [this] { m_presenter->Relabel(); });
+    m_menus->Presets().refreshAll = [this] { m_presenter->OnModelReloaded(); };
+    m_presenter->AddPart(&m_menus->Presets().Part());
+    QObject::connect(m_workspace->MainMenuButton(), &QPushButton::clicked, m_main.get(),
+                     [this] { RunMainMenu(m_workspace->MainMenuButton(), *m_menus); });
+    QObject::connect(m_workspace->SoundGroupButton(), &QPushButton::clicked, m_main.get(),
+                     [this] { RunSoundGroupMenu(m_workspace->MainMenuButton(), *m_menus); });
     m_workspace->SetPresenter(m_presenter.get());
     new CarArea(*m_session, *m_presenter, *m_workspace, m_workspace->Area("carArea"),
                 CarAreaHooks{m_main.get(),
@@ -62,6 +72,7 @@ CTuneApp::~CTuneApp() {
     m_session->RemoveListener(this);
     CNumField::SetReporter({});
     // The windows go before the session they show.
+    m_menus.reset();
     m_presenter.reset();
     m_main.reset();
 }

@@ -13,6 +13,7 @@
 #include "workspace/workspace_presenter.h"
 
 class CMainWindow;
+class CMenuCommands;
 class CTransferWindow;
 class CWorkspaceWindow;
 
@@ -50,5 +51,6 @@ private:
     CWorkspaceWindow* m_workspace = nullptr;  // owned by the main window
     CTransferWindow* m_transfer = nullptr;    // owned by the main window
     std::unique_ptr<CWorkspacePresenter> m_presenter;
+    std::unique_ptr<CMenuCommands> m_menus;
     std::atomic<int> m_nDrainsScheduled{0};
 };

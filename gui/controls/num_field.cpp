@@ -284,13 +284,12 @@ bool CNumField::eventFilter(QObject* watched, QEvent* event) {
                 case Qt::Key_Return:
                 case Qt::Key_Enter:
                 case Qt::Key_Escape:
-                    // Enter and Escape commit by giving the focus back to the window.
-                    if (QWidget* w = window()) {
+                    // Enter and Escape commit by giving the focus back to the
+                    // window; the commit runs on the focus loss, or here when
+                    // the focus could not move (an inactive window).
+                    if (QWidget* w = window(); w != nullptr && w != m_pEdit)
                         w->setFocus(Qt::OtherFocusReason);
-                        if (m_pEdit->hasFocus()) CommitAndNotify();
-                    } else {
-                        CommitAndNotify();
-                    }
+                    CommitAndNotify();
                     return true;
                 default:
                     break;

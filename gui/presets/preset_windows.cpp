@@ -7,7 +7,7 @@
 #include "gui/presets/preset_dialog.h"
 
 CPresetWindows::CPresetWindows(IWorkspaceHost& host, QWidget* parent)
-    : QObject(parent), m_pParent(parent), m_presenter(host, *this) {}
+    : m_pParent(parent), m_presenter(host, *this) {}
 
 void CPresetWindows::RunSoundLoad() {
     Run(PresetDialog::Load);

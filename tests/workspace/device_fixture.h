@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <vector>
 
 #include "image/param_image.h"
 #include "image/record_layout.h"
 #include "sim/virtual_processor.h"
+#include "workspace/device_link.h"
 #include "workspace/edit_fixture.h"
 #include "workspace/workspace_host.h"
 
@@ -19,10 +19,7 @@ class DeviceTest : public EditTest, public IWorkspaceHost {
 protected:
     void SetUp() override {
         EditTest::SetUp();
-        sim::DeviceMemory memory = device.Memory();
-        memory.current = g_CurImage;
-        memory.sysSettings = g_SysSettings;
-        device.SetMemory(memory);
+        SeedDevice(device);
         g_bOnline = true;
     }
 
@@ -33,31 +30,10 @@ protected:
 
     // At most `limit` exchanges; returns how many there were.
     int RunLinkUntilIdle(int limit = 2000) {
-        int exchanges = 0;
-        for (; exchanges < limit && !NothingPending(*model, cmd); ++exchanges) {
-            std::lock_guard lock(g_csModel);
-            if (cmd.GetCount() == 0) cmd.PushPacket(model->NextPendingChange());
-            CSendData* head = cmd.PeekHead();
-            std::vector<CVirtualProcessor::Report> replies;
-            CVirtualProcessor::Report report{};
-            while (head->FillReport(report.data())) {
-                const CVirtualProcessor::Output out = device.HandleOutputReport(report);
-                replies.insert(replies.end(), out.reports.begin(), out.reports.end());
-            }
-            for (const CVirtualProcessor::Report& r : replies)
-                cmd.ParseBytes(r.data() + 1, kReportPayload);
-        }
-        return exchanges;
+        return ::RunLinkUntilIdle(*model, cmd, device, limit);
     }
-
-    std::vector<BYTE> DeviceSlot(int c) {
-        const ParamImage image = device.CurrentImage();
-        const BYTE* slot = image.data() + OutSlotOffset(c);
-        return std::vector<BYTE>(slot, slot + kOutBlockSize);
-    }
-    std::vector<BYTE> HostSlot(int c) {
-        return std::vector<BYTE>(Slot(c), Slot(c) + kOutBlockSize);
-    }
+    std::vector<BYTE> DeviceSlot(int c) { return OutSlotBytes(device.CurrentImage(), c); }
+    std::vector<BYTE> HostSlot(int c) { return OutSlotBytes(g_CurImage, c); }
 
     CVirtualProcessor device;
 };

@@ -1,0 +1,187 @@
+// The application as a whole: the fixed 96 dpi with a raised scale factor,
+// the start language from the locale, the command line, the transfer
+// window, and one run against a virtual processor on a private bus: the
+// automatic connection, a message posted from another thread, and a strip
+// gain edit that reaches the device's bytes.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QtTest>
+#include <thread>
+
+#include "base/globals.h"
+#include "base/messages.h"
+#include "gui/app/app_options.h"
+#include "gui/app/main_window.h"
+#include "gui/app/message_box.h"
+#include "gui/app/transfer_window.h"
+#include "gui/app/tune_app.h"
+#include "gui/controls/fader.h"
+#include "gui/controls/num_field.h"
+#include "gui/workspace/workspace_window.h"
+#include "image/param_image.h"
+#include "image/record_layout.h"
+#include "link/link_test_util.h"
+#include "link/vhid_backend.h"
+#include "model/startup_contents.h"
+#include "sim/sim_server.h"
+
+Q_DECLARE_METATYPE(ServerRequest)
+
+class AppTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { g_bChinese = false; }
+
+    // main() raised the scale factor and the font dpi before the
+    // application started, as a high-dpi desktop does.
+    void layoutStaysAt96Dpi() {
+        QWidget w;
+        w.resize(100, 100);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.devicePixelRatio(), 1.0);
+        QCOMPARE(w.logicalDpiY(), 96);
+        QFont font;
+        font.setPointSize(9);
+        QCOMPARE(QFontInfo(font).pixelSize(), 12);
+    }
+
+    void localeDecidesTheStartLanguage_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("chinese");
+        QTest::newRow("zh_CN") << "zh_CN" << true;
+        QTest::newRow("zh_CN.UTF-8") << "zh_CN.UTF-8" << true;
+        QTest::newRow("zh-CN") << "zh-CN" << true;
+        QTest::newRow("zh_TW") << "zh_TW" << false;
+        QTest::newRow("zh_HK") << "zh_HK" << false;
+        QTest::newRow("en_US") << "en_US" << false;
+        QTest::newRow("C") << "C" << false;
+    }
+    void localeDecidesTheStartLanguage() {
+        QFETCH(QString, locale);
+        QFETCH(bool, chinese);
+        QCOMPARE(LocaleStartsInChinese(locale), chinese);
+    }
+
+    void registrationWordsEndTheCommandLine_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<ServerRequest>("request");
+        QTest::newRow("slash") << QStringList{"/RegServer"} << ServerRequest::Register;
+        QTest::newRow("hyphen, any case")
+            << QStringList{"-unregserver"} << ServerRequest::Unregister;
+        QTest::newRow("after a file name")
+            << QStringList{"a.dsps", "/REGSERVER"} << ServerRequest::Register;
+        QTest::newRow("text after the word")
+            << QStringList{"/RegServer", "x"} << ServerRequest::None;
+        QTest::newRow("no word") << QStringList{"--lang", "zh"} << ServerRequest::None;
+        QTest::newRow("longer word") << QStringList{"-RegServers"} << ServerRequest::None;
+    }
+    void registrationWordsEndTheCommandLine() {
+        QFETCH(QStringList, args);
+        QFETCH(ServerRequest, request);
+        QCOMPARE(FindServerRequest(args), request);
+    }
+
+    void options() {
+        AppOptions o = ParseAppOptions({"--lang", "zh", "--device", "vhid:/tmp/x.sock", "file"});
+        QVERIFY(o.chinese.has_value() && *o.chinese);
+        QCOMPARE(o.device, QString("vhid:/tmp/x.sock"));
+        QVERIFY(o.error.isEmpty());
+        o = ParseAppOptions({"--lang=en"});
+        QVERIFY(o.chinese.has_value() && !*o.chinese);
+        QVERIFY(!ParseAppOptions({}).chinese.has_value());
+        QVERIFY(!ParseAppOptions({"--lang", "fr"}).error.isEmpty());
+        QVERIFY(!ParseAppOptions({"--device"}).error.isEmpty());
+    }
+
+    void transferWindowBlocksWhileShown() {
+        QWidget main;
+        auto* blocked = new QWidget(&main);
+        main.show();
+        CTransferWindow transfer(&main, blocked);
+        transfer.Start(15);
+        QVERIFY(transfer.isVisible());
+        QVERIFY(transfer.isEnabled());
+        QVERIFY(!blocked->isEnabled());
+        QCOMPARE(transfer.windowTitle(), QString("Data transmissionning"));
+        QCOMPARE(transfer.Bar()->maximum(), 15);
+        transfer.Progress(7);
+        QCOMPARE(transfer.Bar()->value(), 7);
+        static_cast<QDialog&>(transfer).reject();  // the close box does not end it
+        QVERIFY(transfer.isVisible());
+        transfer.Finish();
+        QVERIFY(!transfer.isVisible());
+        QVERIFY(blocked->isEnabled());
+    }
+
+    void runsAgainstTheVirtualProcessor() {
+        TempDir bus;
+        TempDir claims;
+        qputenv("TQR905_VHID_DIR", bus.Path().c_str());
+        qputenv("TQR905_CLAIMS_DIR", claims.Path().c_str());
+        InitStartupContents();
+        CVirtualProcessor processor;
+        SimServerOptions serverOptions;
+        serverOptions.busDir = bus.Path();
+        serverOptions.latencyMs = 0;
+        SimServer server(processor, serverOptions);
+        QVERIFY(server.Start().Ok());
+
+        QStringList shown;
+        SetMessageBoxHook([&](const QString& text) { shown << text; });
+        {
+            SessionOptions options;
+            options.registry = std::make_unique<HidBackendRegistry>();
+            options.registry->Add(std::make_unique<VhidBackend>(bus.Path()));
+            CTuneApp app(std::move(options));
+            app.Start();
+            QCOMPARE(app.MainWindow().windowTitle(), QString("TQR-905-PRO"));
+            QCOMPARE(app.MainWindow().size(), QSize(1284, 669));
+            // Connected by itself once the event loop ran, and read out.
+            QTRY_COMPARE_WITH_TIMEOUT(app.Session().State(), ConnectionState::Online, 20000);
+            QTRY_VERIFY(!app.Transfer().isVisible());
+            QVERIFY(app.Workspace().isEnabled());
+            QVERIFY(app.Workspace().findChild<QAbstractButton*>("top.connect")->isChecked());
+
+            // A message from another thread is shown on this one.
+            std::thread([] {
+                PostUiMessage(UM_SHOW_MESSAGE, unsigned(TextId::UnableToConnect));
+            }).join();
+            QTRY_COMPARE(shown, QStringList{"unable to connect"});
+
+            // A gain typed into strip 3 reaches the device.
+            CNumField* gain = app.Workspace().GainField(2);
+            app.MainWindow().activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&app.MainWindow()));
+            gain->Edit()->setFocus();
+            gain->Edit()->selectAll();
+            QTest::keyClicks(gain->Edit(), "-12");
+            QTest::keyClick(gain->Edit(), Qt::Key_Return);
+            const auto deviceGain = [&] {
+                const ParamImage image = processor.CurrentImage();
+                return int(GetWord(image.data() + OutSlotOffset(2) + kOutGain));
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(deviceGain(), 48, 10000);
+            QCOMPARE(app.Workspace().GainFader(2)->value(), 48);
+            QVERIFY(app.DrainsScheduled() > 0);
+        }
+        SetMessageBoxHook({});
+        qunsetenv("TQR905_VHID_DIR");
+        qunsetenv("TQR905_CLAIMS_DIR");
+    }
+};
+
+int main(int argc, char* argv[]) {
+    // What a high-dpi desktop sets; the application must not follow it.
+    qputenv("QT_SCALE_FACTOR", "2");
+    qputenv("QT_FONT_DPI", "144");
+    FixDpiEnvironment();
+    QApplication app(argc, argv);
+    AppTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "app_test.moc"
