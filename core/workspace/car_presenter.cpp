@@ -7,6 +7,7 @@
 #include "controls/delay_units.h"
 #include "image/param_image.h"
 #include "model/ktv_data.h"
+#include "workspace/channel_delay.h"
 #include "workspace/workspace_control.h"
 #include "workspace/workspace_host.h"
 #include "workspace/workspace_state.h"
@@ -107,8 +108,7 @@ void CCarPresenter::SetChannelDelay(int samples, int channel) {
     {
         std::lock_guard lock(g_csModel);
         CKTV_OutData* record = m_host.Model().GetOutput(channel);
-        if (record == nullptr || record->GetDelay() == samples) return;
-        record->SetDelay(static_cast<short>(samples));
+        if (record == nullptr || !::SetChannelDelay(*record, samples)) return;
         // The slot follows the record also offline, where the pump does not run.
         record->MakeLevelPacket(false);
         // Shown only where the position answers to this channel.

@@ -1,5 +1,6 @@
 #include "gui/app/tune_app.h"
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QLayout>
 #include <QMetaObject>
@@ -12,6 +13,7 @@
 #include "gui/app/transfer_window.h"
 #include "gui/controls/num_field.h"
 #include "gui/presets/preset_windows.h"
+#include "gui/workspace/car_area.h"
 #include "gui/workspace/eq_panel.h"
 #include "gui/workspace/limiter_fields.h"
 #include "gui/workspace/workspace_window.h"
@@ -43,6 +45,16 @@ CTuneApp::CTuneApp(SessionOptions options)
                      [this] { RunSoundGroupMenu(m_workspace->MainMenuButton(), *m_menus); });
     m_workspace->SetPresenter(m_presenter.get());
     AddPanels();
+    new CarArea(*m_session, *m_presenter, *m_workspace, m_workspace->Area("carArea"),
+                CarAreaHooks{m_main.get(),
+                             m_workspace->findChild<QAbstractButton*>("top.link"),
+                             m_workspace->MixerButton(),
+                             nullptr,
+                             [this](bool shown) {
+                                 if (auto* preset = m_workspace->findChild<QWidget*>("top.preset"))
+                                     preset->setVisible(shown);
+                             },
+                             {}});
 
     CNumField::SetReporter([this](const std::string& text) {
         ShowMessageBox(m_main.get(), QString::fromStdString(text));
