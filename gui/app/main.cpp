@@ -8,6 +8,7 @@
 #include "gui/app/language_switch.h"
 #include "gui/app/tune_app.h"
 #include "gui/app/widget_map.h"
+#include "session/process_state.h"
 
 int main(int argc, char* argv[]) {
     QStringList args;
@@ -31,6 +32,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    // The images, the stored groups and the system blocks start with their
+    // start-up contents: the fields show them until the device is read.
+    ResetProcessState();
     FixDpiEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tqr905-tune"));

@@ -13,6 +13,7 @@
 #include "gui/app/transfer_window.h"
 #include "gui/controls/num_field.h"
 #include "gui/presets/preset_windows.h"
+#include "gui/response/graph_widget.h"
 #include "gui/workspace/car_area.h"
 #include "gui/workspace/eq_panel.h"
 #include "gui/workspace/limiter_fields.h"
@@ -82,10 +83,20 @@ CTuneApp::~CTuneApp() {
     m_main.reset();
 }
 
-// The equalizer panel and the crossover group with the limiter fields fill
-// their areas; their presenters take their steps of every channel switch
+// The graph, the equalizer panel and the crossover group with the limiter
+// fields fill their areas; their presenters take their steps of every channel switch
 // and refresh, and ask the workspace to redraw the graph.
 void CTuneApp::AddPanels() {
+    auto* graph = new GraphWidget(*m_session);
+    graph->setObjectName(QStringLiteral("graph"));
+    m_workspace->Area("graphArea")->layout()->addWidget(graph);
+    m_presenter->AddPart(&graph->Presenter());
+    // A drag of the selected channel's filter shows its new values in the
+    // fields and copies them to the link group.
+    graph->Presenter().SetNotice([this](int filter, int code) {
+        if (code == kGraphChannelCodeBase + m_presenter->CurrentChannel())
+            m_presenter->OnGraphEdited(filter);
+    });
     auto* eq = new EqPanel(*m_session);
     m_workspace->Area("eqArea")->layout()->addWidget(eq);
     auto* xover = new XoverGroup(*m_session);
