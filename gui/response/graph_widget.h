@@ -37,6 +37,7 @@ private:
     void PaintGrid();
     void PaintCurves();
     void PaintOverlay(QPainter& painter) const;
+    void PublishSpots();
 
     std::unique_ptr<GraphPresenter> m_presenter;
     QTimer m_noticeTimer;
