@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include "base/globals.h"
-#include "model/ktv_data.h"
-#include "model/ktv_out_data.h"
 #include "image/param_image.h"
 #include "image/record_layout.h"
+#include "model/ktv_data.h"
+#include "model/ktv_out_data.h"
 #include "response/filter.h"
 #include "workspace/workspace_state.h"
 
@@ -92,6 +92,8 @@ void CWorkspacePresenter::Start() {
 
 void CWorkspacePresenter::SelectChannel(int channel) {
     if (!IsChannel(channel) || channel == m_nCurChannel) return;
+    // One hold of the lock for every part's reads (see OnModelReloaded).
+    std::lock_guard lock(g_csModel);
     SwitchChannel(channel);
 }
 
@@ -297,6 +299,12 @@ void CWorkspacePresenter::OnConnectionChanged(bool connected) {
 }
 
 void CWorkspacePresenter::OnModelReloaded() {
+    // While the link runs, its worker holds the lock through each cycle, so
+    // every separate read of a part would wait for a cycle of its own. One
+    // hold for the whole refresh waits once. No step of it asks the user
+    // anything (a field's range message is posted), so no message box waits
+    // with the lock held.
+    std::lock_guard lock(g_csModel);
     RefreshAll();
     ForParts([](IWorkspacePart& p) { p.ReloadMix(); });
 }
