@@ -3,11 +3,12 @@
 #include <mutex>
 
 #include "base/globals.h"
-#include "model/ktv_data.h"
-#include "model/ktv_out_data.h"
 #include "image/param_image.h"
 #include "image/record_layout.h"
+#include "model/ktv_data.h"
+#include "model/ktv_out_data.h"
 #include "response/filter.h"
+#include "workspace/menu_rules.h"
 #include "workspace/workspace_state.h"
 
 namespace {
@@ -312,5 +313,5 @@ void CWorkspacePresenter::OnGraphEdited(int curve) {
 
 void CWorkspacePresenter::Relabel() {
     m_view.Relabel();
-    ForParts([](IWorkspacePart& p) { p.Relabel(); });
+    RelabelWorkspace(m_parts, m_nCurChannel);
 }
