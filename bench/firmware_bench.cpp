@@ -19,8 +19,6 @@
 // child_rss_kib (of the tqr905 process, read from /proc every 20 ms).
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -30,13 +28,13 @@
 #include <chrono>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/globals.h"
 #include "base/messages.h"
+#include "bench/bench_child.h"
 #include "firmware/firmware_updater.h"
 #include "link/connection_manager.h"
 #include "link/hid_registry.h"
@@ -45,8 +43,6 @@
 #include "protocol/ktv_command.h"
 #include "sim/sim_server.h"
 #include "tests/link/link_test_util.h"
-
-extern char** environ;
 
 namespace {
 
@@ -171,13 +167,11 @@ BENCHMARK(BM_Update256KiB)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime
 
 // TQR905_CLI names another tqr905 binary; by default the one built beside
 // this benchmark.
-std::optional<std::string> CliPath() {
-    if (const char* path = std::getenv("TQR905_CLI")) return std::string(path);
-#ifdef TQR905_CLI_PATH
-    return std::string(TQR905_CLI_PATH);
-#else
-    return std::nullopt;
+#ifndef TQR905_CLI_PATH
+#define TQR905_CLI_PATH nullptr
 #endif
+std::optional<std::string> CliPath() {
+    return ProgramPath("TQR905_CLI", TQR905_CLI_PATH);
 }
 
 struct ChildRun {
@@ -186,53 +180,22 @@ struct ChildRun {
     long peakRssKib = 0;
 };
 
-// The child's peak resident set so far (VmHWM), 0 once it has gone. The
-// rusage of a waited-for child will not do: a process started from this
-// one carries this process's peak over its exec.
-long ChildPeakRssKib(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
-    return 0;
-}
-
 // Runs `args` with stdout and stderr going to `log`, watching its peak
 // resident set until it exits.
 std::optional<ChildRun> RunChild(const std::vector<std::string>& args, const std::string& log) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     const auto start = Clock::now();
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return std::nullopt;
+    const std::optional<pid_t> pid = SpawnChild(args, log);
+    if (!pid) return std::nullopt;
     ChildRun run;
     for (;;) {
-        const pid_t ended = ::waitpid(pid, &run.status, WNOHANG);
-        if (ended == pid) break;
+        const pid_t ended = ::waitpid(*pid, &run.status, WNOHANG);
+        if (ended == *pid) break;
         if (ended < 0) return std::nullopt;
-        run.peakRssKib = std::max(run.peakRssKib, ChildPeakRssKib(pid));
+        run.peakRssKib = std::max(run.peakRssKib, ChildMemoryKib(*pid, "VmHWM:"));
         std::this_thread::sleep_for(kRssPollInterval);
     }
     run.seconds = Seconds(Clock::now() - start);
     return run;
-}
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 void BM_CliUpgrade256KiB(benchmark::State& state) {

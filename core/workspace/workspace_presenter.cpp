@@ -93,6 +93,8 @@ void CWorkspacePresenter::Start() {
 
 void CWorkspacePresenter::SelectChannel(int channel) {
     if (!IsChannel(channel) || channel == m_nCurChannel) return;
+    // One hold of the lock for every part's reads (see OnModelReloaded).
+    std::lock_guard lock(g_csModel);
     SwitchChannel(channel);
 }
 
@@ -298,6 +300,12 @@ void CWorkspacePresenter::OnConnectionChanged(bool connected) {
 }
 
 void CWorkspacePresenter::OnModelReloaded() {
+    // While the link runs, its worker holds the lock through each cycle, so
+    // every separate read of a part would wait for a cycle of its own. One
+    // hold for the whole refresh waits once. No step of it asks the user
+    // anything (a field's range message is posted), so no message box waits
+    // with the lock held.
+    std::lock_guard lock(g_csModel);
     RefreshAll();
     ForParts([](IWorkspacePart& p) { p.ReloadMix(); });
 }

@@ -7,8 +7,10 @@
 // the channel switch and of the refresh in registration order.
 //
 // User-interface thread only. Reads of the model for display are copies
-// taken under g_csModel; the view is called after the lock is released, so
-// that a message box never waits with the lock held.
+// taken under g_csModel. The refresh and the channel switch hold the lock
+// across all their parts' reads, so that they wait for the link's cycle
+// once; nothing in them asks the user, so a message box never waits with the
+// lock held.
 
 #include <array>
 #include <vector>

@@ -6,6 +6,8 @@
 #include "gui/app/app_options.h"
 #include "gui/app/app_setup.h"
 #include "gui/app/language_switch.h"
+#include "gui/app/main_window.h"
+#include "gui/app/startup_marks.h"
 #include "gui/app/tune_app.h"
 #include "gui/app/widget_map.h"
 #include "session/process_state.h"
@@ -47,6 +49,7 @@ int main(int argc, char* argv[]) {
     SessionOptions session;
     session.devicePath = options.device.toStdString();
     CTuneApp tune(std::move(session));
+    CStartupMarks::InstallFromEnvironment(tune.MainWindow(), tune.Session());
     tune.Start();
     return app.exec();
 }

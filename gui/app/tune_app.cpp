@@ -58,8 +58,13 @@ CTuneApp::CTuneApp(SessionOptions options)
     m_menus->openSetModal = [car] { car->OpenVariantDialog(); };
     m_workspace->ChainFocusByArea();
 
+    // Posted: a field may refuse a value while the refresh holds the model
+    // lock, and a message box must never wait with it held.
     CNumField::SetReporter([this](const std::string& text) {
-        ShowMessageBox(m_main.get(), QString::fromStdString(text));
+        QMetaObject::invokeMethod(
+            m_main.get(),
+            [this, shown = QString::fromStdString(text)] { ShowMessageBox(m_main.get(), shown); },
+            Qt::QueuedConnection);
     });
     m_workspace->onConnectClicked = [this] { m_session->Manager().OnConnectButton(); };
     m_workspace->onMinimize = [this] { m_main->showMinimized(); };

@@ -173,13 +173,27 @@ void GraphWidget::PaintCurves() {
     QPolygonF line(kGridPoints);
     for (const GraphCurve& c : s.curves) {
         p.setPen(QPen(c.grey ? QColor(83, 83, 83) : FromColorRef(c.color), kCurvePen, Qt::SolidLine,
-                      Qt::RoundCap, Qt::RoundJoin));
+                      Qt::FlatCap, Qt::BevelJoin));
         for (int i = 0; i < kGridPoints; ++i)
             line[i] = QPointF(c.points[i].x, c.points[i].y);
         p.drawPolyline(line);
     }
     m_curveRevision = s.curveRevision;
     m_curvesValid = true;
+}
+
+// Every marker is the same anti-aliased disc: drawn once per size, then
+// copied, which is much cheaper than filling the ellipse each time.
+const QPixmap& GraphWidget::Disc(QSize size) const {
+    auto found = m_discs.find(size.width() * 65536 + size.height());
+    if (found != m_discs.end()) return found->second;
+    QPixmap disc = NewPixmap(*this, size);
+    QPainter p(&disc);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kMarker);
+    p.drawEllipse(QRect(QPoint(0, 0), size));
+    return m_discs.emplace(size.width() * 65536 + size.height(), std::move(disc)).first->second;
 }
 
 void GraphWidget::PaintOverlay(QPainter& p) const {
@@ -191,9 +205,8 @@ void GraphWidget::PaintOverlay(QPainter& p) const {
     p.setRenderHint(QPainter::Antialiasing, true);
     for (const GraphText& m : s.markers) {
         const QRect box = ToQRect(m.rc);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kMarker);
-        p.drawEllipse(box.adjusted(-kMarkerHalo, -kMarkerHalo, kMarkerHalo, kMarkerHalo));
+        const QRect disc = box.adjusted(-kMarkerHalo, -kMarkerHalo, kMarkerHalo, kMarkerHalo);
+        p.drawPixmap(disc.topLeft(), Disc(disc.size()));
         p.setPen(Qt::white);
         p.drawText(box, ToQtAlign(m.align) | Qt::AlignVCenter | Qt::TextDontClip,
                    QString::fromStdString(m.text));

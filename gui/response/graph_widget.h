@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+#include <map>
 #include <memory>
 
 #include "workspace/graph_presenter.h"
@@ -37,6 +38,7 @@ private:
     void PaintGrid();
     void PaintCurves();
     void PaintOverlay(QPainter& painter) const;
+    const QPixmap& Disc(QSize size) const;
 
     std::unique_ptr<GraphPresenter> m_presenter;
     QTimer m_noticeTimer;
@@ -46,4 +48,5 @@ private:
     bool m_gridValid = false;
     bool m_curvesValid = false;
     GraphMode m_gridMode = GraphMode::Idle;
+    mutable std::map<int, QPixmap> m_discs;  // marker discs by width * 65536 + height
 };
