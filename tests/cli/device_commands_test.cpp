@@ -82,7 +82,7 @@ TEST_F(DeviceCommandsTest, ConnectFailuresEndWithTheirStatusAndText) {
         {"held by another program",
          [this, &holder] {
              const std::string path = AddDevice().InterfacePath();
-             auto device = VhidBackend(m_bus.Path()).Open(path);
+             auto device = VhidBackend(BusPath()).Open(path);
              ASSERT_TRUE(device.Ok()) << device.ErrorText();
              holder = std::move(device.Value());
          },
@@ -91,7 +91,7 @@ TEST_F(DeviceCommandsTest, ConnectFailuresEndWithTheirStatusAndText) {
          "unable to connect"},
         {"older major version",
          [this] {
-             m_processor.SetIdentification("TQR-905-31EQ-V2.0");
+             processor.SetIdentification("TQR-905-31EQ-V2.0");
              AddDevice();
          },
          {},
@@ -99,7 +99,7 @@ TEST_F(DeviceCommandsTest, ConnectFailuresEndWithTheirStatusAndText) {
          "wrong identification \"TQR-905-31EQ-V2.0\""},
         {"empty data reply",
          [this] {
-             m_processor.InjectFault(CVirtualProcessor::Fault::EmptyDataReply, 3);
+             processor.InjectFault(CVirtualProcessor::Fault::EmptyDataReply, 3);
              AddDevice();
          },
          {},
@@ -107,7 +107,7 @@ TEST_F(DeviceCommandsTest, ConnectFailuresEndWithTheirStatusAndText) {
          "Please Update the Firmware!"},
         {"silent device",
          [this] {
-             m_processor.InjectFault(CVirtualProcessor::Fault::DropReply, 4);
+             processor.InjectFault(CVirtualProcessor::Fault::DropReply, 4);
              AddDevice();
          },
          {},
@@ -116,10 +116,9 @@ TEST_F(DeviceCommandsTest, ConnectFailuresEndWithTheirStatusAndText) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        m_servers.clear();
-        m_processor.ClearFaults();
-        m_processor.SetIdentification("TQR-905-31EQ-V3.0");
+        RemoveDevices();
+        processor.ClearFaults();
+        processor.SetIdentification("TQR-905-31EQ-V3.0");
         c.setUp();
         std::vector<std::string> args = c.extraArgs;
         args.push_back("info");
@@ -132,7 +131,7 @@ TEST_F(DeviceCommandsTest, ConnectFailuresEndWithTheirStatusAndText) {
 }
 
 TEST_F(DeviceCommandsTest, AMinorVersionIsAccepted) {
-    m_processor.SetIdentification("TQR-905-31EQ-V3.7");
+    processor.SetIdentification("TQR-905-31EQ-V3.7");
     AddDevice();
     const CliRun run = Cli({"info", "--json"});
     ASSERT_EQ(run.status, kExitOk) << run.err;
@@ -195,7 +194,7 @@ TEST_F(DeviceCommandsTest, EverySetKeyLandsInTheDevicesMemory) {
     const CliRun set = Cli(args);
     ASSERT_EQ(set.status, kExitOk) << set.err;
 
-    const sim::DeviceMemory memory = m_processor.Memory();
+    const sim::DeviceMemory memory = processor.Memory();
     for (const KeyPlace& place : kKeyPlaces) {
         const BYTE* bytes = place.system ? memory.sysSettings.data() : memory.current.data();
         const int value = place.width == 2 ? GetWord(bytes + place.offset) : bytes[place.offset];
@@ -246,7 +245,7 @@ TEST_F(DeviceCommandsTest, ARefusedEditSendsNothing) {
         EXPECT_NE(run.err.find(c.text), std::string::npos) << run.err;
     }
     EXPECT_EQ(WritesReceived(), 0);
-    EXPECT_EQ(SlotWord(m_processor.CurrentImage(), 0, kOutGain), 60);
+    EXPECT_EQ(SlotWord(processor.CurrentImage(), 0, kOutGain), 60);
 }
 
 TEST_F(DeviceCommandsTest, StoreRecallAndDeleteAGroup) {
@@ -254,20 +253,20 @@ TEST_F(DeviceCommandsTest, StoreRecallAndDeleteAGroup) {
     ASSERT_EQ(Cli({"set", "ch1.gain=-6"}).status, kExitOk);
     const CliRun store = Cli({"store", "2", "--name", "Rock"});
     ASSERT_EQ(store.status, kExitOk) << store.err;
-    EXPECT_EQ(NameOf(m_processor.GroupImage(2)), "Rock");
-    EXPECT_EQ(SlotWord(m_processor.GroupImage(2), 0, kOutGain), 54);
+    EXPECT_EQ(NameOf(processor.GroupImage(2)), "Rock");
+    EXPECT_EQ(SlotWord(processor.GroupImage(2), 0, kOutGain), 54);
 
     ASSERT_EQ(Cli({"set", "ch1.gain=-12"}).status, kExitOk);
     const CliRun recall = Cli({"recall", "2"});
     ASSERT_EQ(recall.status, kExitOk) << recall.err;
     EXPECT_EQ(recall.out, "recalled group 2 \"Rock\"\n");
-    EXPECT_EQ(SlotWord(m_processor.CurrentImage(), 0, kOutGain), 54);
+    EXPECT_EQ(SlotWord(processor.CurrentImage(), 0, kOutGain), 54);
     EXPECT_EQ(Cli({"get", "ch1.gain"}).out, "ch1.gain=-6dB\n");
 
     const CliRun del = Cli({"delete", "2"});
     ASSERT_EQ(del.status, kExitOk) << del.err;
-    EXPECT_EQ(NameOf(m_processor.GroupImage(2)), "");
-    EXPECT_EQ(SlotWord(m_processor.GroupImage(2), 0, kOutGain), 54);  // parameters kept
+    EXPECT_EQ(NameOf(processor.GroupImage(2)), "");
+    EXPECT_EQ(SlotWord(processor.GroupImage(2), 0, kOutGain), 54);  // parameters kept
     const JsonValue names = Json(Cli({"names", "--json"}).out);
     EXPECT_FALSE(names[1]["used"].boolean);
     EXPECT_EQ(names[1]["name"].text, "");
@@ -293,14 +292,14 @@ TEST_F(DeviceCommandsTest, GroupNameRules) {
         {"摇滚摇滚摇滚", kExitOk, "\xD2\xA1\xB9\xF6\xD2\xA1\xB9\xF6\xD2\xA1\xB9\xF6"},
     };
     for (const Case& c : cases) {
-        m_processor.ClearRequestLog();
+        processor.ClearRequestLog();
         const CliRun run = Cli({"store", "3", "--name", c.name});
         EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
         if (c.status == kExitOk) {
-            EXPECT_EQ(NameOf(m_processor.GroupImage(3)), c.text);
+            EXPECT_EQ(NameOf(processor.GroupImage(3)), c.text);
         } else {
             EXPECT_NE(run.err.find(c.text), std::string::npos) << run.err;
-            EXPECT_TRUE(m_processor.RequestLog().empty()) << "refused before connecting";
+            EXPECT_TRUE(processor.RequestLog().empty()) << "refused before connecting";
         }
     }
 }
@@ -343,7 +342,7 @@ TEST_F(DeviceCommandsTest, AllDataReadFromOneProcessorAndWrittenToAFreshOneLeave
         Cli({"--device", second.InterfacePath(), "write", FilePath("device.dspa")});
     ASSERT_EQ(write.status, kExitOk) << write.err;
 
-    sim::DeviceMemory a = m_processor.Memory();
+    sim::DeviceMemory a = processor.Memory();
     sim::DeviceMemory b = fresh.Memory();
     EXPECT_EQ(a.current, b.current);
     for (int g = 0; g < kDeviceGroupCount; ++g) {
@@ -373,7 +372,7 @@ TEST_F(DeviceCommandsTest, SingleSetReadAndWrittenCarriesTheCurrentSetting) {
     SimServer& second = AddDevice(fresh, "fresh");
     const CliRun write = Cli({"--device", second.InterfacePath(), "write", FilePath("a.dsps")});
     ASSERT_EQ(write.status, kExitOk) << write.err;
-    const ParamImage expected = m_processor.CurrentImage();
+    const ParamImage expected = processor.CurrentImage();
     const ParamImage got = fresh.CurrentImage();
     for (int c = 0; c < kOutputCount; ++c) {
         EXPECT_TRUE(std::equal(got.begin() + OutSlotOffset(c),
@@ -383,7 +382,7 @@ TEST_F(DeviceCommandsTest, SingleSetReadAndWrittenCarriesTheCurrentSetting) {
     }
     // The outputs were muted during the transfer and are on again.
     EXPECT_EQ(got[OutSlotOffset(1) + kOutOutputOn], 1);
-    EXPECT_EQ(fresh.GroupImage(1), m_processor.GroupImage(1));  // groups untouched
+    EXPECT_EQ(fresh.GroupImage(1), processor.GroupImage(1));  // groups untouched
 }
 
 TEST_F(DeviceCommandsTest, FilesAreCheckedBeforeTheDeviceIsTouched) {
@@ -413,13 +412,13 @@ TEST_F(DeviceCommandsTest, FilesAreCheckedBeforeTheDeviceIsTouched) {
         EXPECT_EQ(run.status, c.status) << c.args.back();
         EXPECT_NE(run.err.find(c.text), std::string::npos) << run.err;
     }
-    EXPECT_TRUE(m_processor.RequestLog().empty());
+    EXPECT_TRUE(processor.RequestLog().empty());
 }
 
 TEST_F(DeviceCommandsTest, FactoryResetAsksFirst) {
     AddDevice();
     ASSERT_EQ(Cli({"set", "ch1.gain=-6"}).status, kExitOk);
-    m_processor.ClearRequestLog();
+    processor.ClearRequestLog();
 
     EXPECT_EQ(Cli({"factory-reset"}).status, kExitUsage);  // no terminal, no --yes
     std::istringstream no("n\n");
@@ -428,17 +427,17 @@ TEST_F(DeviceCommandsTest, FactoryResetAsksFirst) {
     const CliRun declined = Cli({"factory-reset"});
     EXPECT_EQ(declined.status, kExitCancelled);
     EXPECT_NE(declined.err.find("After restoring the factory settings"), std::string::npos);
-    EXPECT_TRUE(m_processor.RequestLog().empty());
+    EXPECT_TRUE(processor.RequestLog().empty());
 
     std::istringstream yes("y\n");
     m_hooks.in = &yes;
     ASSERT_EQ(Cli({"factory-reset"}).status, kExitOk);
-    EXPECT_TRUE(m_processor.Memory() == sim::FactoryMemory());
+    EXPECT_TRUE(processor.Memory() == sim::FactoryMemory());
 
     m_hooks.stdinIsTerminal = false;
     ASSERT_EQ(Cli({"set", "ch1.gain=-6"}).status, kExitOk);
     ASSERT_EQ(Cli({"factory-reset", "--yes"}).status, kExitOk);
-    EXPECT_EQ(SlotWord(m_processor.CurrentImage(), 0, kOutGain), 60);
+    EXPECT_EQ(SlotWord(processor.CurrentImage(), 0, kOutGain), 60);
 }
 
 TEST_F(DeviceCommandsTest, FirmwareUpdate) {
@@ -450,7 +449,7 @@ TEST_F(DeviceCommandsTest, FirmwareUpdate) {
     const CliRun run = Cli({"upgrade", FilePath("fw.dsp")});
     ASSERT_EQ(run.status, kExitOk) << run.err;
     EXPECT_EQ(run.out, "Update successfully!\n");
-    const auto installed = m_processor.LastInstalledImage();
+    const auto installed = processor.LastInstalledImage();
     ASSERT_TRUE(installed.has_value());
     EXPECT_EQ(installed->bytes, image);
 
@@ -469,15 +468,12 @@ TEST_F(DeviceCommandsTest, FirmwareUpdateWithoutADevice) {
 
 TEST_F(DeviceCommandsTest, AnInterruptStopsTheLinkAndReleasesTheDevice) {
     SimServerOptions slow;
-    slow.busDir = m_bus.Path();
     slow.latencyMs = 30;  // the read after connecting takes about half a second
-    m_servers.push_back(std::make_unique<SimServer>(m_processor, slow));
-    ASSERT_TRUE(m_servers.back()->Start().Ok());
-    const std::string path = m_servers.back()->InterfacePath();
+    const std::string path = AddServer(slow, processor).InterfacePath();
 
     // Interrupted once the read after connecting is under way.
     std::thread interrupter([this] {
-        EXPECT_TRUE(Eventually([this] { return m_processor.GetCounts().frames >= 3; }));
+        EXPECT_TRUE(Eventually([this] { return processor.GetCounts().frames >= 3; }));
         RequestCliInterrupt();
     });
     const CliRun run = Cli({"show"});

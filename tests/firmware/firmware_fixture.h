@@ -1,6 +1,7 @@
 #pragma once
 // Shared fixture of the firmware tests: a temporary directory to write image
 // files into, a recording message sink, and the update state under test.
+// The updates over a bus add the session host (upgrade_bus_fixture.h).
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,9 @@
 #include "firmware/upgrade_file.h"
 #include "firmware/upgrade_steps.h"
 #include "link/link_test_util.h"
-#include "protocol/protocol_fixture.h"
+#include "support/recording_sink.h"
+
+using test_support::PostedMessage;
 
 // An image whose bytes are all different from their neighbours and from the
 // 0xFF fill, so a shifted or padded block shows.
@@ -70,14 +73,9 @@ protected:
         return path;
     }
 
-    std::vector<TextId> ShownMessages() {
-        std::vector<TextId> texts;
-        for (const PostedMessage& m : m_sink.Only(UM_SHOW_MESSAGE))
-            texts.push_back(static_cast<TextId>(m.wParam));
-        return texts;
-    }
+    std::vector<TextId> ShownMessages() { return m_sink.Shown(); }
 
     TempDir m_dir;
-    RecordingSink m_sink;
+    test_support::RecordingSink m_sink;
     UpgradeState m_state;
 };

@@ -3,104 +3,25 @@
 // manager and its link worker exactly as the front ends drive them. Timings
 // are shrunk so that failures show within a fraction of a second.
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 
-#include "firmware/firmware_updater.h"
-#include "firmware_fixture.h"
-#include "link/connection_manager.h"
-#include "link/hid_registry.h"
-#include "link/message_queue.h"
-#include "link/vhid_backend.h"
-#include "sim/sim_server.h"
+#include "firmware/upgrade_bus_fixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Fault = CVirtualProcessor::Fault;
+using test_support::ShortTimings;
 
-LinkTimings ShortTimings() {
-    LinkTimings t;
-    t.readWait = 500ms;
-    t.cycleLimit = 1000ms;
-    t.disconnectWait = 5ms;
-    t.upgradeSearchRetry = 5ms;
-    t.upgradeSearchWindow = 300ms;
-    t.searchPatternDuration = 30ms;
-    t.postSearchPause = 10ms;
-    t.postBootReopenWait = 200ms;  // the device is back after 20 ms
-    t.upgradeCycleLimit = 2000ms;
-    t.bootReplyWait = 300ms;
-    t.startReplyWait = 300ms;
-    t.blockReplyWait = 300ms;
-    t.endReplyWait = 300ms;
-    t.controllerBeginReplyWait = 300ms;
-    t.controllerBlockReplyWait = 300ms;
-    t.controllerEndReplyWait = 300ms;
-    t.workerEventWait = 100ms;
-    return t;
-}
-
-std::unique_ptr<HidBackendRegistry> BusRegistry(const std::string& busDir) {
-    auto registry = std::make_unique<HidBackendRegistry>();
-    registry->Add(std::make_unique<VhidBackend>(busDir));
-    return registry;
-}
-
-SimServerOptions ServerOptions(const std::string& busDir) {
-    SimServerOptions options;
-    options.busDir = busDir;
-    options.latencyMs = 0.0;
-    options.rebootAway = 20ms;
-    return options;
-}
-
-class UpgradeOverBusTest : public FirmwareTest {
+class UpgradeTest : public UpgradeOverBusTest {
 protected:
-    explicit UpgradeOverBusTest(const LinkTimings& timings = ShortTimings())
-        : m_strBusDir(m_dir.Path() + "/bus"),
-          m_registry(BusRegistry(m_strBusDir)),
-          m_server(m_processor, ServerOptions(m_strBusDir)),
-          m_manager(*m_registry, m_command, nullptr, timings, &m_queue.Steps()),
-          m_updater(m_manager) {}
+    using UpgradeOverBusTest::UpgradeOverBusTest;
 
     void SetUp() override {
-        FirmwareTest::SetUp();
+        UpgradeOverBusTest::SetUp();
         m_updater.SetListener(&m_heard);
-        ::setenv("TQR905_CLAIMS_DIR", (m_dir.Path() + "/claims").c_str(), 1);
-        g_bUpgrading = false;
-        g_bDeviceOpen = false;
-        g_pMessageSink = &m_queue;
-    }
-    void TearDown() override {
-        m_manager.Shutdown();
-        FirmwareTest::TearDown();
-        ::unsetenv("TQR905_CLAIMS_DIR");
-    }
-
-    void StartDevice() {
-        ASSERT_TRUE(m_server.Start().Ok());
-        ASSERT_TRUE(m_manager.StartWatching());
-    }
-
-    UpgradeOutcome Run(const std::string& path) {
-        return RunUpgrade(
-            m_updater, m_manager, m_queue, path,
-            [this](const UiMessage& m) { m_seen.push_back(m); }, 60s);
-    }
-
-    // Dispatches messages as a front end does until the condition holds.
-    bool RunMessagesUntil(const std::function<bool()>& condition) {
-        return m_queue.RunUntil(
-            [this](const UiMessage& m) {
-                m_seen.push_back(m);
-                if (!m_updater.HandleMessage(m.msg, m.wParam, m.lParam))
-                    m_manager.HandleMessage(m.msg, m.wParam, m.lParam);
-            },
-            condition, Clock::now() + 20s);
     }
 
     std::vector<TextId> Texts(unsigned msg) const {
@@ -120,14 +41,6 @@ protected:
         return last;
     }
 
-    // The link is down and nothing says an update still runs.
-    void ExpectLinkDown() {
-        EXPECT_FALSE(g_bUpgrading);
-        EXPECT_FALSE(m_manager.IsConnected());
-        EXPECT_FALSE(m_manager.Worker().Exists());
-        EXPECT_FALSE(m_manager.Link().IsOpen());
-    }
-
     // What the update dialog hears, step by step.
     struct Heard : IUpgradeListener {
         void OnUpgradeProgress(const UpgradeProgress& progress) override {
@@ -141,24 +54,16 @@ protected:
         UpgradeProgress last;
     };
 
-    std::string m_strBusDir;
-    std::unique_ptr<HidBackendRegistry> m_registry;
-    CVirtualProcessor m_processor;
-    SimServer m_server;
-    CMessageQueue m_queue;
-    CKTVCommand m_command;
-    CConnectionManager m_manager;
-    CFirmwareUpdater m_updater;
-    std::vector<UiMessage> m_seen;
     Heard m_heard;
 };
 
 // A 256 KiB processor image, the largest that loads, end to end. The device
 // leaves the bus after the boot step and comes back; that removal is expected.
-TEST_F(UpgradeOverBusTest, ProcessorImageOf256KiBIsInstalled) {
+TEST_F(UpgradeTest, ProcessorImageOf256KiBIsInstalled) {
     StartDevice();
     EventRecorder events;
-    auto watcher = m_registry->Watch(events.Handler());
+    const auto registry = m_host.Registry();
+    auto watcher = registry->Watch(events.Handler());
     ASSERT_TRUE(watcher.Ok());
     const std::vector<BYTE> image = PatternImage(256 * 1024);
 
@@ -169,7 +74,7 @@ TEST_F(UpgradeOverBusTest, ProcessorImageOf256KiBIsInstalled) {
     EXPECT_EQ(installed->Length(), image.size());
     EXPECT_TRUE(installed->bytes == image);
     EXPECT_EQ(installed->checksum, ExpectedChecksum(image));
-    EXPECT_TRUE(events.WaitFor(DeviceEvent::Kind::Removed, m_server.InterfacePath()));
+    EXPECT_TRUE(events.WaitFor(DeviceEvent::Kind::Removed, Server().InterfacePath()));
     EXPECT_EQ(Count(UM_SHOW_MESSAGE, TextId::UnableToConnect), 0);
     EXPECT_EQ(Count(UM_SHOW_MESSAGE, TextId::FirmwareUpdateDone), 1);
     EXPECT_EQ(Count(UM_UPGRADE_STATUS, TextId::UpgradeReady), 1);
@@ -185,7 +90,7 @@ TEST_F(UpgradeOverBusTest, ProcessorImageOf256KiBIsInstalled) {
 // A link that is up is taken down first, and what its identification brings
 // in afterwards stays out of the update; a controller update ends with its own
 // end step.
-TEST_F(UpgradeOverBusTest, ControllerImageReplacesANormalLink) {
+TEST_F(UpgradeTest, ControllerImageReplacesANormalLink) {
     StartDevice();
     ASSERT_TRUE(m_manager.ConnectUsb());
     ASSERT_TRUE(Eventually([this] { return m_queue.Size() > 0; }));  // the identification
@@ -211,7 +116,7 @@ TEST_F(UpgradeOverBusTest, ControllerImageReplacesANormalLink) {
 
 // Each way the device can stop answering ends the update with "unable to
 // connect" and the link closed.
-TEST_F(UpgradeOverBusTest, LostDeviceEndsTheUpdate) {
+TEST_F(UpgradeTest, LostDeviceEndsTheUpdate) {
     struct Case {
         const char* name;
         std::function<void(CVirtualProcessor&)> arrange;
@@ -235,8 +140,8 @@ TEST_F(UpgradeOverBusTest, LostDeviceEndsTheUpdate) {
         SCOPED_TRACE(c.name);
         m_processor.ClearFaults();
         m_processor.ClearRequestLog();
-        if (!m_server.IsPlugged()) {
-            ASSERT_TRUE(m_server.Replug().Ok());
+        if (!Server().IsPlugged()) {
+            ASSERT_TRUE(Server().Replug().Ok());
         }
         c.arrange(m_processor);
         m_seen.clear();
@@ -250,7 +155,7 @@ TEST_F(UpgradeOverBusTest, LostDeviceEndsTheUpdate) {
     }
 }
 
-TEST_F(UpgradeOverBusTest, NoDeviceWithinTheSearchWindow) {
+TEST_F(UpgradeTest, NoDeviceWithinTheSearchWindow) {
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(Run(WriteFile("fw.dsp", PatternImage(100))), UpgradeOutcome::Failed);
 
@@ -267,14 +172,14 @@ TEST_F(UpgradeOverBusTest, NoDeviceWithinTheSearchWindow) {
 // The search for the device is a step of the front end's loop: with an hour
 // to search, Start still returns at once, the dialog hears each attempt and
 // may not close, and a device that turns up while the loop runs is updated.
-class LongSearchTest : public UpgradeOverBusTest {
+class LongSearchTest : public UpgradeTest {
 protected:
     static LinkTimings HourLongSearch() {
         LinkTimings t = ShortTimings();
         t.upgradeSearchWindow = std::chrono::hours(1);
         return t;
     }
-    LongSearchTest() : UpgradeOverBusTest(HourLongSearch()) {}
+    LongSearchTest() : UpgradeTest(HourLongSearch()) {}
 };
 
 TEST_F(LongSearchTest, StartReturnsWhileTheLoopSearches) {
@@ -301,7 +206,7 @@ TEST_F(LongSearchTest, StartReturnsWhileTheLoopSearches) {
 }
 
 // A file that cannot be used is refused before the link is touched.
-TEST_F(UpgradeOverBusTest, RefusedFileSendsNothing) {
+TEST_F(UpgradeTest, RefusedFileSendsNothing) {
     StartDevice();
     const std::string shrinking = WriteFile("big.dsp", PatternImage(200 * 1024));
     struct Case {
@@ -325,10 +230,10 @@ TEST_F(UpgradeOverBusTest, RefusedFileSendsNothing) {
 
     EXPECT_EQ(m_processor.GetCounts().frames, 0);
     EXPECT_EQ(m_processor.GetCounts().searchReports, 0);
-    EXPECT_FALSE(m_server.HasSession());
+    EXPECT_FALSE(Server().HasSession());
 }
 
-TEST_F(UpgradeOverBusTest, FactoryReset) {
+TEST_F(UpgradeTest, FactoryReset) {
     StartDevice();
     EXPECT_EQ(m_updater.FactoryReset(), FactoryResetResult::NotConnected);
     m_queue.DispatchPending([this](const UiMessage& m) { m_seen.push_back(m); });

@@ -3,6 +3,7 @@
 
 #include "firmware_fixture.h"
 #include "protocol/ktv_command.h"
+#include "protocol/protocol_fixture.h"
 
 namespace {
 

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "base/globals.h"
@@ -15,27 +13,10 @@
 #include "model/ktv_data.h"
 #include "model/startup_contents.h"
 #include "protocol/frame_format.h"
+#include "support/recording_sink.h"
 
-struct PostedMessage {
-    unsigned msg;
-    std::uintptr_t wParam;
-};
-
-class RecordingSink : public IMessageSink {
-public:
-    void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t) override {
-        std::lock_guard lock(m_mutex);
-        m_posted.push_back({msg, wParam});
-    }
-    std::vector<PostedMessage> Taken() {
-        std::lock_guard lock(m_mutex);
-        return std::exchange(m_posted, {});
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<PostedMessage> m_posted;
-};
+using test_support::PostedMessage;
+using test_support::RecordingSink;
 
 class ModelTest : public ::testing::Test {
 protected:

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
-#include <mutex>
-#include <ostream>
 #include <vector>
 
 #include "base/globals.h"
@@ -19,44 +17,10 @@
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "reply_bytes.h"
+#include "support/recording_sink.h"
 
-struct PostedMessage {
-    unsigned msg;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
-    bool operator==(const PostedMessage&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& os, const PostedMessage& m) {
-    return os << "{" << m.msg << ", " << m.wParam << ", " << m.lParam << "}";
-}
-
-class RecordingSink : public IMessageSink {
-public:
-    void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override {
-        std::lock_guard lock(m_mutex);
-        m_messages.push_back({msg, wParam, lParam});
-    }
-    std::vector<PostedMessage> Messages() {
-        std::lock_guard lock(m_mutex);
-        return m_messages;
-    }
-    std::vector<PostedMessage> Only(unsigned msg) {
-        std::vector<PostedMessage> picked;
-        for (const PostedMessage& m : Messages()) {
-            if (m.msg == msg) picked.push_back(m);
-        }
-        return picked;
-    }
-    void Clear() {
-        std::lock_guard lock(m_mutex);
-        m_messages.clear();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<PostedMessage> m_messages;
-};
+using test_support::PostedMessage;
+using test_support::RecordingSink;
 
 inline std::vector<BYTE> AckBytes() {
     return ReplyBytes(REPLY_ACK, 0, 0, 0, 0, {});

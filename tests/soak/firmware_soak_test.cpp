@@ -10,12 +10,7 @@
 #include <functional>
 #include <thread>
 
-#include "firmware/firmware_fixture.h"
-#include "firmware/firmware_updater.h"
-#include "link/connection_manager.h"
-#include "link/message_queue.h"
-#include "link/vhid_backend.h"
-#include "sim/sim_server.h"
+#include "firmware/upgrade_bus_fixture.h"
 #include "soak/soak_host.h"
 #include "soak/soak_support.h"
 
@@ -52,34 +47,15 @@ struct CutPlan {
     }
 };
 
-class FirmwareSoakTest : public FirmwareTest {
+class FirmwareSoakTest : public UpgradeOverBusTest {
 protected:
-    FirmwareSoakTest()
-        : m_strBusDir(m_dir.Path() + "/bus"),
-          m_server(m_processor, ServerOptions(m_strBusDir)),
-          m_manager(m_registry, m_command, nullptr, SoakUpdateTimings()),
-          m_updater(m_manager) {
-        m_registry.Add(std::make_unique<VhidBackend>(m_strBusDir));
-    }
-
-    static SimServerOptions ServerOptions(const std::string& busDir) {
-        SimServerOptions options;
-        options.busDir = busDir;
-        options.latencyMs = 0.2;
-        options.rebootAway = 20ms;
-        return options;
-    }
+    FirmwareSoakTest() : UpgradeOverBusTest(SoakUpdateTimings()) {}
 
     void SetUp() override {
-        FirmwareTest::SetUp();
+        UpgradeOverBusTest::SetUp();
         std::printf("firmware soak: %lld ms, %s\n", static_cast<long long>(m_params.length.count()),
                     m_params.ReplayHint().c_str());
-        ::setenv("TQR905_CLAIMS_DIR", (m_dir.Path() + "/claims").c_str(), 1);
-        g_bUpgrading = false;
-        g_bDeviceOpen = false;
-        g_pMessageSink = &m_queue;
-        ASSERT_TRUE(m_server.Start().Ok());
-        ASSERT_TRUE(m_manager.StartWatching());
+        StartDevice(0.2);
     }
 
     void TearDown() override {
@@ -87,10 +63,7 @@ protected:
             std::printf("firmware soak failed: %s\nlast actions:\n%s",
                         m_params.ReplayHint().c_str(), m_journal.Tail().c_str());
         }
-        m_manager.Shutdown();
-        m_server.Stop();
-        FirmwareTest::TearDown();
-        ::unsetenv("TQR905_CLAIMS_DIR");
+        UpgradeOverBusTest::TearDown();
     }
 
     CutPlan PlanCut(int blocks, bool controller) {
@@ -151,8 +124,9 @@ protected:
     UpdateResult Update(const std::string& path) {
         UpdateResult result;
         const Clock::time_point start = Clock::now();
-        result.outcome = RunUpgrade(
-            m_updater, m_manager, m_queue, path,
+        m_seen.clear();  // only this update's, so that a long soak does not grow
+        result.outcome = Run(
+            path,
             [&](const UiMessage& m) {
                 m_watchdog.Beat();
                 if (m.msg == UM_SHOW_MESSAGE) {
@@ -169,15 +143,6 @@ protected:
                 std::chrono::duration_cast<std::chrono::milliseconds>(result.took).count()) +
             " ms");
         return result;
-    }
-
-    // The link is down and nothing says an update still runs.
-    void ExpectLinkDown() {
-        EXPECT_FALSE(g_bUpgrading);
-        EXPECT_FALSE(m_manager.IsConnected());
-        EXPECT_FALSE(m_manager.Worker().Exists());
-        EXPECT_FALSE(m_manager.Link().IsOpen());
-        EXPECT_FALSE(m_updater.IsUpgrading());
     }
 
     // Only update steps reach the device: no parameter write, no read.
@@ -204,22 +169,15 @@ protected:
         int seen = 0;
         while (seen < 2 && Clock::now() < deadline) {
             std::this_thread::sleep_for(30ms);
-            if (!m_server.IsPlugged() && m_server.Replug().Ok()) {
+            if (!Server().IsPlugged() && Server().Replug().Ok()) {
                 m_journal.Note("cable plugged in");
                 replugged = true;
             }
-            seen = m_server.IsPlugged() && m_registry.FirstMatching() ? seen + 1 : 0;
+            seen = Server().IsPlugged() && m_host.Session().DevicePresent() ? seen + 1 : 0;
         }
         ASSERT_EQ(seen, 2) << "the device did not come back";
-        const auto dispatch = [this](const UiMessage& m) {
-            if (!m_updater.HandleMessage(m.msg, m.wParam, m.lParam))
-                m_manager.HandleMessage(m.msg, m.wParam, m.lParam);
-        };
-        if (replugged) {
-            m_queue.RunUntil(
-                dispatch, [this] { return m_manager.IsConnected(); }, Clock::now() + 1s);
-        }
-        m_queue.DispatchPending(dispatch);
+        if (replugged) RunMessagesUntil([this] { return m_manager.IsConnected(); }, 1s);
+        m_queue.DispatchPending([this](const UiMessage& m) { Handle(m); });
         if (m_manager.IsConnected()) m_manager.Disconnect();
         m_processor.ClearRequestLog();
         m_watchdog.Beat();
@@ -246,7 +204,7 @@ protected:
         if (plan.cut == Cut::CablePulled) {
             puller = std::thread([this, delay = plan.nth] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-                m_server.Unplug();
+                Server().Unplug();
                 m_journal.Note("cable pulled");
             });
         }
@@ -290,14 +248,6 @@ protected:
     Dice m_dice{m_params.seed};
     Journal m_journal;
     Watchdog m_watchdog{m_journal, m_params.ReplayHint(), kStallLimit};
-    std::string m_strBusDir;
-    HidBackendRegistry m_registry;
-    CVirtualProcessor m_processor;
-    SimServer m_server;
-    CMessageQueue m_queue;
-    CKTVCommand m_command;
-    CConnectionManager m_manager;
-    CFirmwareUpdater m_updater;
 };
 
 TEST_F(FirmwareSoakTest, CutUpdatesFailCleanlyAndTheNextOneInstalls) {

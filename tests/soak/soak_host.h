@@ -30,11 +30,7 @@ inline LinkTimings SoakUpdateTimings() {
     t.postSearchPause = 10ms;
     t.postBootReopenWait = 150ms;
     t.upgradeCycleLimit = 1000ms;
-    for (auto wait :
-         {&LinkTimings::bootReplyWait, &LinkTimings::startReplyWait, &LinkTimings::blockReplyWait,
-          &LinkTimings::endReplyWait, &LinkTimings::controllerBeginReplyWait,
-          &LinkTimings::controllerBlockReplyWait, &LinkTimings::controllerEndReplyWait})
-        t.*wait = 100ms;
+    test_support::SetStepReplyWaits(t, 100ms);
     return t;
 }
 

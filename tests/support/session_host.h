@@ -1,74 +1,25 @@
 #pragma once
 // The host side of the tests and benchmarks that talk to a virtual
 // processor, on the tuner session as every front end runs it: a virtual bus
-// and claim directory of their own, processors served on that bus in this
-// process, and the session with only that bus as backend and shortened
-// time-outs. The session's messages are drained on the caller's thread.
-// Free of any test framework, so that benchmarks use it too.
-
-#include <stdlib.h>
+// of its own with processors served in this process, and the session with
+// only that bus as backend and shortened time-outs. The session's messages
+// are drained on the caller's thread. Free of any test framework, so that
+// benchmarks use it too.
 
 #include <algorithm>
-#include <chrono>
-#include <memory>
-#include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/globals.h"
 #include "base/messages.h"
 #include "base/texts.h"
-#include "image/param_image.h"
-#include "image/record_layout.h"
-#include "link/hid_link.h"
-#include "link/link_test_util.h"
-#include "link/upgrade_hook.h"
-#include "link/vhid_backend.h"
 #include "session/process_state.h"
 #include "session/tuner_session.h"
-#include "sim/sim_server.h"
+#include "support/recording_sink.h"
+#include "support/short_timings.h"
+#include "support/virtual_bus.h"
 
 namespace test_support {
-
-using namespace std::chrono_literals;
-
-// Link time-outs that make a silent device fail in well under a second,
-// and update waits for a simulated device that is back 20 ms after its boot
-// step. Only bounds: nothing waits this long when it works.
-inline LinkTimings ShortTimings() {
-    LinkTimings t;
-    t.readWait = 400ms;
-    t.cycleLimit = 800ms;
-    t.normalCyclePause = 1ms;
-    t.disconnectWait = 5ms;
-    t.workerEventWait = 100ms;
-    t.upgradeSearchRetry = 5ms;
-    t.upgradeSearchWindow = 300ms;
-    t.searchPatternDuration = 30ms;
-    t.postSearchPause = 10ms;
-    t.postBootReopenWait = 200ms;
-    t.upgradeCycleLimit = 2000ms;
-    for (auto wait :
-         {&LinkTimings::bootReplyWait, &LinkTimings::startReplyWait, &LinkTimings::blockReplyWait,
-          &LinkTimings::endReplyWait, &LinkTimings::controllerBeginReplyWait,
-          &LinkTimings::controllerBlockReplyWait, &LinkTimings::controllerEndReplyWait})
-        t.*wait = 300ms;
-    return t;
-}
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() { ::unsetenv(m_name); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* m_name;
-};
 
 // The process-wide link and model state as a program starts with it, set on
 // construction and again on destruction (so the next test starts clean).
@@ -78,48 +29,6 @@ struct FreshGlobals {
     FreshGlobals(const FreshGlobals&) = delete;
     FreshGlobals& operator=(const FreshGlobals&) = delete;
     static void Reset() { ResetProcessState(); }
-};
-
-inline std::unique_ptr<HidBackendRegistry> VhidOnly(const std::string& busDir) {
-    auto registry = std::make_unique<HidBackendRegistry>();
-    registry->Add(std::make_unique<VhidBackend>(busDir));
-    return registry;
-}
-
-struct PostedMessage {
-    unsigned msg = 0;
-    std::uintptr_t wParam = 0;
-    std::intptr_t lParam = 0;
-    bool operator==(const PostedMessage&) const = default;
-};
-
-// A sink that keeps what was posted, from any thread, for tests that run
-// parts of the core without a session.
-class RecordingSink : public IMessageSink {
-public:
-    void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override {
-        std::lock_guard lock(m_mutex);
-        m_messages.push_back({msg, wParam, lParam});
-    }
-    std::vector<PostedMessage> Messages() {
-        std::lock_guard lock(m_mutex);
-        return m_messages;
-    }
-    std::vector<PostedMessage> Only(unsigned msg) {
-        std::vector<PostedMessage> picked;
-        for (const PostedMessage& m : Messages()) {
-            if (m.msg == msg) picked.push_back(m);
-        }
-        return picked;
-    }
-    void Clear() {
-        std::lock_guard lock(m_mutex);
-        m_messages.clear();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<PostedMessage> m_messages;
 };
 
 // What the session told its listeners, in order.
@@ -158,52 +67,23 @@ public:
     std::vector<int> presetMenus;
 };
 
-// Members in this order: the globals are fresh before the model is built
-// and reset after everything else has gone; the session (which stops the
-// link) goes before the servers, the servers before their processors.
-class SessionHost {
+// Bases and members in this order: the globals are fresh before the model is
+// built and reset after everything else has gone; the session (which stops
+// the link) goes before the servers.
+class SessionHost : private FreshGlobals, public VirtualBus {
 public:
     explicit SessionHost(const LinkTimings& timings = ShortTimings())
-        : m_busEnv("TQR905_VHID_DIR", m_bus.Path()),
-          m_claimsEnv("TQR905_CLAIMS_DIR", m_claims.Path()),
-          m_session(Options(m_bus.Path(), timings)) {
+        : m_session(Options(Registry(), timings)) {
         g_bChinese = false;
         m_session.AddListener(&heard);
     }
     SessionHost(const SessionHost&) = delete;
     SessionHost& operator=(const SessionHost&) = delete;
 
-    // A processor served on the bus as <name>.sock, answering at once:
-    // `processor` first, then processors of their own.
-    SimServer& AddDevice(const std::string& name = "tqr905") {
-        CVirtualProcessor* target = &processor;
-        if (!m_servers.empty()) target = &NewProcessor();
-        SimServerOptions options;
-        options.name = name;
-        options.latencyMs = 0;
-        options.rebootAway = 20ms;
-        return AddServer(options, *target);
-    }
-    // A server with options of the test's own, on this host's bus; started.
-    SimServer& AddServer(SimServerOptions options, CVirtualProcessor& served) {
-        if (options.busDir.empty()) options.busDir = m_bus.Path();
-        m_servers.push_back(std::make_unique<SimServer>(served, options));
-        const LinkStatus started = m_servers.back()->Start();
-        if (!started.Ok()) throw std::runtime_error("simulated device: " + started.ErrorText());
-        return *m_servers.back();
-    }
-    // Another processor, living as long as the host.
-    CVirtualProcessor& NewProcessor() {
-        m_extraProcessors.push_back(std::make_unique<CVirtualProcessor>());
-        return *m_extraProcessors.back();
-    }
-
     CTunerSession& Session() { return m_session; }
     CConnectionManager& Manager() { return m_session.Manager(); }
     CKTV_Data& Model() { return m_session.Model(); }
     CKTVCommand& Command() { return m_session.Command(); }
-    const std::string& BusPath() const { return m_bus.Path(); }
-    const std::string& ClaimsPath() const { return m_claims.Path(); }
     // The sessions's queue drained on this thread; for tests that look at it.
     CMessageQueue& Queue() { return m_session.Queue(); }
 
@@ -223,24 +103,17 @@ public:
         return RunUntilState(ConnectionState::Online);
     }
 
-    CVirtualProcessor processor;
     RecordingListener heard;
 
 private:
-    static SessionOptions Options(const std::string& busDir, const LinkTimings& timings) {
+    static SessionOptions Options(std::unique_ptr<HidBackendRegistry> registry,
+                                  const LinkTimings& timings) {
         SessionOptions options;
-        options.registry = VhidOnly(busDir);
+        options.registry = std::move(registry);
         options.timings = timings;
         return options;
     }
 
-    FreshGlobals m_freshGlobals;
-    TempDir m_bus;
-    TempDir m_claims;
-    ScopedEnv m_busEnv;
-    ScopedEnv m_claimsEnv;
-    std::vector<std::unique_ptr<CVirtualProcessor>> m_extraProcessors;
-    std::vector<std::unique_ptr<SimServer>> m_servers;
     CTunerSession m_session;
 };
 

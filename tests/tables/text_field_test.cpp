@@ -8,33 +8,22 @@
 
 #include "base/messages.h"
 #include "base/texts.h"
+#include "support/recording_sink.h"
 
 namespace {
-
-// Records what the model posts to the front end.
-class RecordingSink : public IMessageSink {
-public:
-    void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t) override {
-        m_posts.push_back({msg, wParam});
-    }
-    struct Posted {
-        unsigned msg;
-        std::uintptr_t wParam;
-    };
-    std::vector<Posted> m_posts;
-};
 
 class TextFieldTest : public ::testing::Test {
 protected:
     void SetUp() override { g_pMessageSink = &m_sink; }
     void TearDown() override { g_pMessageSink = nullptr; }
 
-    bool PostedCharLenError() const {
-        return m_sink.m_posts.size() == 1 && m_sink.m_posts[0].msg == UM_SHOW_MESSAGE &&
-               m_sink.m_posts[0].wParam == static_cast<std::uintptr_t>(TextId::CharLenError);
+    bool PostedCharLenError() {
+        return m_sink.Messages() ==
+               std::vector<test_support::PostedMessage>{
+                   {UM_SHOW_MESSAGE, static_cast<std::uintptr_t>(TextId::CharLenError), 0}};
     }
 
-    RecordingSink m_sink;
+    test_support::RecordingSink m_sink;
 };
 
 template <std::size_t N>
@@ -86,7 +75,7 @@ TEST_F(TextFieldTest, CutCopy) {
     group.fill(0xEE);
     TextToFieldCut(group.data(), 16, "abc");
     EXPECT_EQ(Bytes(group), std::string("abc") + std::string(13, '\0'));
-    EXPECT_TRUE(m_sink.m_posts.empty());
+    EXPECT_TRUE(m_sink.Messages().empty());
 }
 
 TEST_F(TextFieldTest, CutNeverSplitsADoubleByteCharacter) {
@@ -117,7 +106,7 @@ TEST_F(TextFieldTest, StrictCopyAcceptsShorterText) {
     EXPECT_EQ(Bytes(name), std::string("ABCDEFG\0", 8));
     EXPECT_TRUE(TextToField(name.data(), "前左", 8));
     EXPECT_EQ(Bytes(name), kFrontLeftGbk + std::string(4, '\0'));
-    EXPECT_TRUE(m_sink.m_posts.empty());
+    EXPECT_TRUE(m_sink.Messages().empty());
 }
 
 TEST_F(TextFieldTest, StrictCopyRefusesAndLeavesFieldUnchanged) {
@@ -127,7 +116,7 @@ TEST_F(TextFieldTest, StrictCopyRefusesAndLeavesFieldUnchanged) {
         "AB\xF0\x9F\x8E\xB5",  // cannot be stored in GBK at all
     };
     for (const char* text : refused) {
-        m_sink.m_posts.clear();
+        m_sink.Clear();
         std::array<std::uint8_t, 8> name;
         name.fill(0xEE);
         const auto before = Bytes(name);

@@ -5,7 +5,7 @@
 
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
-#include "protocol_fixture.h"
+#include "protocol/protocol_fixture.h"
 #include "response/filter.h"
 #include "tables/value_tables.h"
 #include "workspace/bulk_ops.h"
