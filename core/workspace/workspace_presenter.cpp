@@ -8,6 +8,7 @@
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "response/filter.h"
+#include "workspace/menu_rules.h"
 #include "workspace/workspace_state.h"
 
 namespace {
@@ -320,5 +321,5 @@ void CWorkspacePresenter::OnGraphEdited(int curve) {
 
 void CWorkspacePresenter::Relabel() {
     m_view.Relabel();
-    ForParts([](IWorkspacePart& p) { p.Relabel(); });
+    RelabelWorkspace(m_parts, m_nCurChannel);
 }

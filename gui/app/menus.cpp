@@ -85,6 +85,10 @@ void CMenuCommands::OpenFirmwareUpdate() {
     m_session.SetMessageFilter(nullptr);
 }
 
+void CMenuCommands::OpenSetModal() {
+    if (openSetModal) openSetModal();
+}
+
 void CMenuCommands::OpenAbout() {
     CAboutDialog about(m_pWindow);
     about.exec();

@@ -36,11 +36,13 @@ public:
     ~CMenuCommands() override;
 
     CPresetWindows& Presets() { return *m_presets; }
+    // The variant dialog of the car area, once the area exists.
+    std::function<void()> openSetModal;
 
     void OpenSoundLoad() override;
     void OpenSoundSave() override;
     void OpenFirmwareUpdate() override;
-    void OpenSetModal() override {}
+    void OpenSetModal() override;
     void OpenAbout() override;
     void Relabel() override;
 

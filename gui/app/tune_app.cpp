@@ -46,16 +46,17 @@ CTuneApp::CTuneApp(SessionOptions options)
                      [this] { RunSoundGroupMenu(m_workspace->MainMenuButton(), *m_menus); });
     m_workspace->SetPresenter(m_presenter.get());
     AddPanels();
-    new CarArea(*m_session, *m_presenter, *m_workspace, m_workspace->Area("carArea"),
-                CarAreaHooks{m_main.get(),
-                             m_workspace->findChild<QAbstractButton*>("top.link"),
-                             m_workspace->MixerButton(),
-                             nullptr,
-                             [this](bool shown) {
-                                 if (auto* preset = m_workspace->findChild<QWidget*>("top.preset"))
-                                     preset->setVisible(shown);
-                             },
-                             {}});
+    auto* car = new CarArea(
+        *m_session, *m_presenter, *m_workspace, m_workspace->Area("carArea"),
+        CarAreaHooks{m_main.get(), m_workspace->findChild<QAbstractButton*>("top.link"),
+                     m_workspace->MixerButton(), m_workspace->Link56Button(),
+                     [this](bool shown) {
+                         if (auto* preset = m_workspace->findChild<QWidget*>("top.preset"))
+                             preset->setVisible(shown);
+                     },
+                     [this](int variant) { m_workspace->ShowVariantLooks(variant); }});
+    m_menus->openSetModal = [car] { car->OpenVariantDialog(); };
+    m_workspace->ChainFocusByArea();
 
     // Posted: a field may refuse a value while the refresh holds the model
     // lock, and a message box must never wait with it held.

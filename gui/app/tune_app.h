@@ -32,6 +32,7 @@ public:
     CWorkspacePresenter& Presenter() { return *m_presenter; }
     CTransferWindow& Transfer() { return *m_transfer; }
     CTunerSession& Session() { return *m_session; }
+    CMenuCommands& Menus() { return *m_menus; }
     // Drains scheduled so far (each post to an empty queue schedules one).
     int DrainsScheduled() const { return m_nDrainsScheduled; }
 

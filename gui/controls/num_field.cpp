@@ -100,6 +100,8 @@ CNumField::CNumField(QWidget* parent) : QWidget(parent) {
     row->addWidget(m_pEdit, 1);
     row->addWidget(m_pSpin);
     setFocusProxy(m_pEdit);
+    // The field is one stop of the tab chain; a window can order it as one.
+    setFocusPolicy(m_pEdit->focusPolicy());
 
     m_pNotifyTimer = new QTimer(this);
     m_pNotifyTimer->setInterval(kRepeatNotifyMs);

@@ -71,7 +71,7 @@ CarDiagram::CarDiagram(QWidget* parent) : QWidget(parent) {
         pos.select = new QPushButton(this);
         pos.select->setObjectName(QString("car.pos%1.select").arg(k));
         pos.select->setGeometry(place.x, place.y, kButtonWidth, kRowHeight);
-        pos.select->setFocusPolicy(Qt::NoFocus);
+        pos.select->setFocusPolicy(Qt::TabFocus);
         connect(pos.select, &QPushButton::clicked, this, [this, k] { emit positionClicked(k); });
 
         pos.delay = new CNumField(this);
@@ -95,7 +95,7 @@ CarDiagram::CarDiagram(QWidget* parent) : QWidget(parent) {
         QPushButton* b = new QPushButton(this);
         b->setObjectName(QString("car.unit.%1").arg(kUnitNames[u]));
         b->setCheckable(true);
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::TabFocus);
         b->setGeometry(kWidth - 3 * 52 - 8 + u * 52, kHeight - kRowHeight - 4, 48, kRowHeight);
         units->addButton(b, u);
         m_units[u] = b;

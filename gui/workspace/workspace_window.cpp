@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <string_view>
 
 #include "base/texts.h"
 #include "gui/app/message_box.h"
@@ -79,14 +80,23 @@ private:
     bool m_bDragging = false;
 };
 
+// Buttons take the focus from the keyboard only: a click leaves the field
+// being edited as it is.
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QRect& rect, bool checkable) {
     auto* b = new QPushButton(parent);
     b->setObjectName(name);
     b->setGeometry(rect);
     b->setCheckable(checkable);
-    b->setFocusPolicy(Qt::NoFocus);
+    b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
+
+// The second look of the CH5 and CH6 select buttons (the other hardware
+// variant): an amber frame, also when checked.
+const QString kVariantLookSheet = QStringLiteral(
+    "QPushButton[variantLook=\"true\"] { border: 2px solid #c8861e; border-radius: 3px; "
+    "background-color: #f4e7cf; }"
+    "QPushButton[variantLook=\"true\"]:checked { background-color: %1; }");
 
 }  // namespace
 
@@ -101,7 +111,8 @@ CWorkspaceWindow::CWorkspaceWindow(QWidget* parent) : QWidget(parent) {
     // A switched-on button stands out from the others.
     setStyleSheet(QStringLiteral("QPushButton:checked { background-color: %1; border: 1px solid "
                                  "#5a7ea6; border-radius: 3px; }")
-                      .arg(kHighlightColour.name()));
+                      .arg(kHighlightColour.name()) +
+                  kVariantLookSheet.arg(kHighlightColour.name()));
 
     m_pTopBar = new CTopStrip(this);
     m_pTopBar->setObjectName(QStringLiteral("topBar"));
@@ -188,7 +199,7 @@ void CWorkspaceWindow::BuildTopBar() {
     m_pSource = new QComboBox(bar);
     m_pSource->setObjectName(QStringLiteral("top.source"));
     m_pSource->setGeometry(450, y, 92, h);
-    m_pSource->setFocusPolicy(Qt::NoFocus);
+    m_pSource->setFocusPolicy(Qt::TabFocus);
     for (int i = 0; i < kSourceEntryCount; ++i)
         m_pSource->addItem(QString());
     connect(m_pSource, &QComboBox::activated, this,
@@ -198,17 +209,22 @@ void CWorkspaceWindow::BuildTopBar() {
     m_pPreset->setObjectName(QStringLiteral("top.preset"));
     m_pPreset->setGeometry(550, y, 86, h);
     m_pPreset->setEnabled(false);
+    m_pPreset->setFocusPolicy(Qt::TabFocus);
     for (int i = 0; i < 6; ++i)
         m_pPreset->addItem(QString());
 
     m_pLink = MakeButton(bar, QStringLiteral("top.link"), QRect(644, y, 84, h), true);
-    m_pMixer = MakeButton(bar, QStringLiteral("top.mixer"), QRect(736, y, 72, h), false);
-    m_pGroups = MakeButton(bar, QStringLiteral("top.groups"), QRect(816, y, 72, h), false);
-    m_pMenu = MakeButton(bar, QStringLiteral("top.menu"), QRect(896, y, 72, h), false);
+    // The CH5/CH6 link: only one hardware variant shows it, and never lets it be used.
+    m_pLink56 = MakeButton(bar, QStringLiteral("top.link56"), QRect(736, y, 64, h), true);
+    m_pLink56->setEnabled(false);
+    m_pLink56->hide();
+    m_pMixer = MakeButton(bar, QStringLiteral("top.mixer"), QRect(808, y, 72, h), false);
+    m_pGroups = MakeButton(bar, QStringLiteral("top.groups"), QRect(888, y, 72, h), false);
+    m_pMenu = MakeButton(bar, QStringLiteral("top.menu"), QRect(968, y, 72, h), false);
 
     m_pTitle = new QLabel(bar);
     m_pTitle->setObjectName(QStringLiteral("top.title"));
-    m_pTitle->setGeometry(980, y, 220, h);
+    m_pTitle->setGeometry(1048, y, 164, h);
     m_pTitle->setAlignment(Qt::AlignCenter);
     m_pTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
     QFont titleFont = m_pTitle->font();
@@ -287,7 +303,7 @@ void CWorkspaceWindow::BuildLegend() {
     for (int c = 0; c < kChannels; ++c) {
         m_legend[c] = new QCheckBox(row);
         m_legend[c]->setObjectName(QStringLiteral("legend.ch%1").arg(c + 1));
-        m_legend[c]->setFocusPolicy(Qt::NoFocus);
+        m_legend[c]->setFocusPolicy(Qt::TabFocus);
         m_legendLabel[c] = new QLabel(row);
         m_legendLabel[c]->setObjectName(QStringLiteral("legend.ch%1.label").arg(c + 1));
         layout->addWidget(m_legend[c]);
@@ -302,6 +318,37 @@ void CWorkspaceWindow::BuildLegend() {
     layout->addStretch(1);
     // On top of the area, with or without the graph below it.
     static_cast<QVBoxLayout*>(m_pGraphArea->layout())->addWidget(row, 0, Qt::AlignTop);
+}
+
+void CWorkspaceWindow::ShowVariantLooks(int variant) {
+    for (QPushButton* b : {m_select[4], m_select[5]}) {
+        b->setProperty("variantLook", variant == 1);
+        // Properties in the style sheet take effect on the next polish.
+        b->style()->unpolish(b);
+        b->style()->polish(b);
+    }
+}
+
+void CWorkspaceWindow::ChainFocusByArea() {
+    // Reading order of the window, whatever order the areas were filled in.
+    static const char* const kAreaOrder[] = {"topBar",  "strips", "graphArea",
+                                             "carArea", "eqArea", "xoverArea"};
+    QWidget* previous = nullptr;
+    for (const char* name : kAreaOrder) {
+        QWidget* area = name == std::string_view("topBar") ? m_pTopBar : Area(name);
+        // The area's own chain, in the order Qt keeps it. A field that
+        // hands its focus to its line edit moves as one with it.
+        QList<QWidget*> stops;
+        for (QWidget* w = area->nextInFocusChain(); w != area; w = w->nextInFocusChain()) {
+            if (!area->isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+            if (w->parentWidget() != nullptr && w->parentWidget()->focusProxy() == w) continue;
+            stops << w;
+        }
+        for (QWidget* w : stops) {
+            if (previous != nullptr) setTabOrder(previous, w);
+            previous = w;
+        }
+    }
 }
 
 void CWorkspaceWindow::mousePressEvent(QMouseEvent* event) {
@@ -331,6 +378,7 @@ void CWorkspaceWindow::Relabel() {
     for (int i = 0; i < m_pPreset->count(); ++i)
         m_pPreset->setItemText(i, Tr(presets[i]));
     m_pLink->setText(Tr(TextId::WsLinkLeftRight));
+    m_pLink56->setText(Tr(TextId::Link56));
     m_pMixer->setText(Tr(TextId::WsMixer));
     m_pGroups->setText(Tr(TextId::WsSoundGroups));
     m_pMenu->setText(Tr(TextId::WsMainMenu));

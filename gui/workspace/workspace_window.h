@@ -7,7 +7,7 @@
 // the presenter; it keeps no rules of its own.
 //
 // Object names by role: top.connect, top.master, top.masterFader,
-// top.masterOutput, top.source, top.preset, top.link, top.mixer, top.groups,
+// top.masterOutput, top.source, top.preset, top.link, top.link56, top.mixer, top.groups,
 // top.menu, top.minimize, top.close; chN.select, chN.output, chN.phase,
 // chN.gain, chN.fader; legend.chN, legend.chN.label (N = 1..6); the area
 // frames topBar, strips, graphArea, carArea, eqArea, xoverArea.
@@ -51,6 +51,15 @@ public:
     CNumField* GainField(int channel) const { return m_gain[channel]; }
     CFader* GainFader(int channel) const { return m_fader[channel]; }
     CNumField* MasterField() const { return m_pMasterField; }
+    // The CH5/CH6 link toggle; the car area shows it for one variant.
+    QPushButton* Link56Button() const { return m_pLink56; }
+
+    // The CH5 and CH6 select buttons in the look of `variant` (0 or 1).
+    void ShowVariantLooks(int variant);
+    // Tab moves through the top bar, the strips, the graph, the car diagram,
+    // the equalizer and the crossover group in that order. Call once every
+    // area is filled.
+    void ChainFocusByArea();
 
     // What the window's own buttons ask of the application.
     std::function<void()> onConnectClicked;
@@ -99,6 +108,7 @@ private:
     QComboBox* m_pSource = nullptr;
     QComboBox* m_pPreset = nullptr;
     QPushButton* m_pLink = nullptr;
+    QPushButton* m_pLink56 = nullptr;
     QPushButton* m_pMixer = nullptr;
     QPushButton* m_pGroups = nullptr;
     QPushButton* m_pMenu = nullptr;
