@@ -19,7 +19,6 @@
 // child_rss_kib (of the tqr905 process, read from /proc every 20 ms).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,17 +31,9 @@
 #include <thread>
 #include <vector>
 
-#include "base/globals.h"
-#include "base/messages.h"
 #include "bench/bench_child.h"
+#include "bench/bench_host.h"
 #include "firmware/firmware_updater.h"
-#include "link/connection_manager.h"
-#include "link/hid_registry.h"
-#include "link/message_queue.h"
-#include "link/vhid_backend.h"
-#include "protocol/ktv_command.h"
-#include "sim/sim_server.h"
-#include "tests/link/link_test_util.h"
 
 namespace {
 
@@ -77,40 +68,24 @@ double FixedWaitsSeconds(const LinkTimings& t) {
     return Seconds(t.searchPatternDuration + t.postSearchPause + t.postBootReopenWait);
 }
 
-// The virtual processor on a private bus with claims of its own, and the
-// image to load into it.
+// The session on the virtual processor, on a bus of its own, and the image
+// to load into it.
 class UpdateRig {
 public:
-    UpdateRig() : m_strBus(m_dir.Path() + "/bus"), m_strImage(WriteImage(m_dir.Path())) {
-        ::setenv("TQR905_CLAIMS_DIR", (m_dir.Path() + "/claims").c_str(), 1);
-        ::setenv("TQR905_VHID_DIR", m_strBus.c_str(), 1);
-        SimServerOptions options;
-        options.busDir = m_strBus;
-        options.latencyMs = kLatencyMs;
-        m_server = std::make_unique<SimServer>(m_processor, options);
-        m_bStarted = m_server->Start().Ok();
-    }
-    ~UpdateRig() {
-        m_server->Stop();
-        ::unsetenv("TQR905_CLAIMS_DIR");
-        ::unsetenv("TQR905_VHID_DIR");
-    }
-    bool Started() const { return m_bStarted; }
-    const std::string& Bus() const { return m_strBus; }
+    UpdateRig() : m_strImage(WriteImage(m_dir.Path())) {}
+    bool Started() const { return m_host.Started(); }
     const std::string& Image() const { return m_strImage; }
     const std::string& Dir() const { return m_dir.Path(); }
+    BenchHost& Host() { return m_host; }
     bool Installed() const {
-        const auto installed = m_processor.LastInstalledImage();
+        const auto installed = m_host.processor.LastInstalledImage();
         return installed && installed->Length() == kImageBytes;
     }
 
 private:
     TempDir m_dir;
-    std::string m_strBus;
     std::string m_strImage;
-    CVirtualProcessor m_processor;
-    std::unique_ptr<SimServer> m_server;
-    bool m_bStarted = false;
+    BenchHost m_host{kLatencyMs};
 };
 
 void ReportFloor(benchmark::State& state, double wall) {
@@ -130,19 +105,15 @@ void BM_Update256KiB(benchmark::State& state) {
         state.SkipWithError("the virtual processor could not start");
         return;
     }
-    HidBackendRegistry registry;
-    registry.Add(std::make_unique<VhidBackend>(rig.Bus()));
-    CMessageQueue messages;
-    g_pMessageSink = &messages;
-    CKTVCommand command;
-    CConnectionManager connection(registry, command, nullptr, LinkTimings{});
+    CConnectionManager& connection = rig.Host().Manager();
     CFirmwareUpdater updater(connection);
 
     const long rssBefore = PeakRssKib(RUSAGE_SELF);
     double wall = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        const UpgradeOutcome outcome = RunUpgrade(updater, connection, messages, rig.Image(), {});
+        const UpgradeOutcome outcome =
+            RunUpgrade(updater, connection, rig.Host().Queue(), rig.Image(), {});
         wall += Seconds(Clock::now() - start);
         if (outcome != UpgradeOutcome::Succeeded) {
             state.SkipWithError("the update did not succeed");
@@ -150,8 +121,6 @@ void BM_Update256KiB(benchmark::State& state) {
         }
     }
     wall /= static_cast<double>(state.iterations());
-    connection.Shutdown();
-    g_pMessageSink = nullptr;
 
     if (!rig.Installed()) {
         state.SkipWithError("the device did not install the image");

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -26,7 +27,7 @@
 #include "bench/bench_child.h"
 #include "link/link_timings.h"
 #include "sim/sim_server.h"
-#include "tests/link/link_test_util.h"
+#include "support/virtual_bus.h"
 
 namespace {
 
@@ -68,20 +69,17 @@ void BM_StartToOnline(benchmark::State& state) {
         state.SkipWithError("tqr905-tune is not built (or TQR905_TUNE names no program)");
         return;
     }
+    test_support::VirtualBus devices;  // named to the child by the environment
     TempDir dir;
-    const std::string bus = dir.Path() + "/bus";
     const std::string marks = dir.Path() + "/marks";
-    ::setenv("TQR905_CLAIMS_DIR", (dir.Path() + "/claims").c_str(), 1);
-    ::setenv("TQR905_VHID_DIR", bus.c_str(), 1);
     ::setenv("TQR905_STARTUP_MARKS", marks.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    CVirtualProcessor processor;
     SimServerOptions options;
-    options.busDir = bus;
     options.latencyMs = kLatencyMs;
-    SimServer server(processor, options);
-    if (!server.Start().Ok()) {
+    try {
+        devices.AddServer(options, devices.processor);
+    } catch (const std::exception&) {
         state.SkipWithError("the virtual processor could not start");
         return;
     }
@@ -124,7 +122,7 @@ void BM_StartToOnline(benchmark::State& state) {
         rss = std::max(rss, static_cast<double>(rssKib));
         peak = std::max(peak, static_cast<double>(peakKib));
     }
-    server.Stop();
+    devices.RemoveDevices();
     const double runs =
         static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     const double pauseMs =

@@ -36,24 +36,16 @@
 // to end: what a click adds before the transfer starts).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
 
 #include "base/globals.h"
-#include "link/connection_manager.h"
+#include "bench/bench_host.h"
 #include "link/hid_link.h"
-#include "link/message_queue.h"
-#include "link/vhid_backend.h"
-#include "model/ktv_data.h"
-#include "model/model_link.h"
-#include "model/startup_contents.h"
 #include "protocol/ktv_command.h"
-#include "sim/sim_server.h"
 #include "workspace/bulk_ops.h"
 
 namespace {
@@ -73,85 +65,9 @@ double PauseSeconds(const LinkTimings& timings) {
     return Seconds(timings.normalCyclePause);
 }
 
-// A virtual processor on a private bus (and claim directory), and the
-// message sink the link posts to; all removed afterwards.
-class BenchDevice {
-public:
-    explicit BenchDevice(double latencyMs) : m_fLatencyMs(latencyMs) {
-        char pattern[] = "/tmp/tqrbench-XXXXXX";
-        m_strDir = ::mkdtemp(pattern);
-        ::setenv("TQR905_VHID_DIR", m_strDir.c_str(), 1);
-        ::setenv("TQR905_CLAIMS_DIR", (m_strDir + "/claims").c_str(), 1);
-        m_registry.Add(std::make_unique<VhidBackend>(m_strDir));
-        InitStartupContents();
-        SimServerOptions options;
-        options.busDir = m_strDir;
-        options.latencyMs = latencyMs;
-        m_server = std::make_unique<SimServer>(m_processor, options);
-        m_bStarted = m_server->Start().Ok();
-        g_pMessageSink = &m_queue;
-    }
-    ~BenchDevice() {
-        g_pMessageSink = nullptr;
-        g_bOnline = false;
-        m_server->Stop();
-        std::error_code ec;
-        std::filesystem::remove_all(m_strDir, ec);
-    }
-    bool Started() const { return m_bStarted; }
-    double LatencySeconds() const { return m_fLatencyMs / 1000.0; }
-    const HidBackendRegistry& Registry() const { return m_registry; }
-    CVirtualProcessor& Processor() { return m_processor; }
-    CMessageQueue& Queue() { return m_queue; }
-
-private:
-    double m_fLatencyMs;
-    std::string m_strDir;
-    HidBackendRegistry m_registry;
-    CVirtualProcessor m_processor;
-    std::unique_ptr<SimServer> m_server;
-    bool m_bStarted = false;
-    CMessageQueue m_queue;
-};
-
-// A model and a connection manager on the device, as a front end has them.
-class BenchSession {
-public:
-    explicit BenchSession(BenchDevice& device)
-        : m_device(device),
-          m_modelLink(m_model),
-          m_manager(device.Registry(), m_command, &m_modelLink) {}
-    ~BenchSession() { m_manager.Shutdown(); }
-
-    CKTVCommand& Command() { return m_command; }
-    CConnectionManager& Manager() { return m_manager; }
-    const LinkTimings& Timings() const { return m_manager.Timings(); }
-
-    // Hands every message to the manager, `observe` seeing it first, until
-    // `done` holds; false when the limit passed.
-    bool RunUntil(const std::function<void(const UiMessage&)>& observe,
-                  const std::function<bool()>& done) {
-        const auto handle = [&](const UiMessage& m) {
-            observe(m);
-            m_manager.HandleMessage(m.msg, m.wParam, m.lParam);
-        };
-        return m_device.Queue().RunUntil(handle, done, Clock::now() + kTransferLimit);
-    }
-
-    bool IsOnline() const { return m_manager.State() == ConnectionState::Online; }
-
-    bool Connect() {
-        m_manager.OnConnectButton();
-        return RunUntil([](const UiMessage&) {}, [this] { return IsOnline(); });
-    }
-
-private:
-    BenchDevice& m_device;
-    CKTV_Data m_model;
-    CModelLink m_modelLink;
-    CKTVCommand m_command;
-    CConnectionManager m_manager;
-};
+bool IsOnline(BenchHost& host) {
+    return host.Session().State() == ConnectionState::Online;
+}
 
 // Sums of an iteration's figures, turned into counters at the end.
 struct FloorTally {
@@ -184,23 +100,22 @@ void AtBothLatencies(benchmark::internal::Benchmark* b) {
 }
 
 void BM_IdentifyToOnline(benchmark::State& state) {
-    BenchDevice device(static_cast<double>(state.range(0)));
-    if (!device.Started()) {
+    BenchHost host(static_cast<double>(state.range(0)));
+    if (!host.Started()) {
         state.SkipWithError("unable to start the virtual processor");
         return;
     }
-    BenchSession session(device);
-    const double pause = PauseSeconds(session.Timings());
-    const double floor = kReadAllPackets * device.LatencySeconds() + (kReadAllPackets + 1) * pause;
+    const double pause = PauseSeconds(host.Session().Timings());
+    const double floor = kReadAllPackets * host.LatencySeconds() + (kReadAllPackets + 1) * pause;
     FloorTally tally;
     for (auto _ : state) {
         Clock::time_point identified{};
-        session.Manager().OnConnectButton();
-        const bool online = session.RunUntil(
+        host.Manager().OnConnectButton();
+        const bool online = host.RunObserving(
             [&](const UiMessage& m) {
                 if (m.msg == UM_DEVICE_ID) identified = Clock::now();
             },
-            [&] { return session.IsOnline(); });
+            [&] { return IsOnline(host); }, kTransferLimit);
         const double seconds = Seconds(Clock::now() - identified);
         if (!online) {
             state.SkipWithError("the read-all did not finish");
@@ -208,8 +123,11 @@ void BM_IdentifyToOnline(benchmark::State& state) {
         }
         state.SetIterationTime(seconds);
         tally.Add(seconds, floor, 0, 0);
-        session.Manager().Disconnect();
-        device.Queue().Clear();
+        host.Manager().Disconnect();
+        if (!host.RunUntilState(ConnectionState::Disconnected)) {
+            state.SkipWithError("the link did not close");
+            break;
+        }
     }
     tally.Report(state, false);
 }
@@ -219,18 +137,17 @@ BENCHMARK(BM_IdentifyToOnline)->Apply(AtBothLatencies)->Iterations(5);
 // and times it to the end of the transfer.
 void RunBatch(benchmark::State& state, int packets,
               const std::function<bool(CKTVCommand&, bool connected)>& queue) {
-    BenchDevice device(static_cast<double>(state.range(0)));
-    if (!device.Started()) {
+    BenchHost host(static_cast<double>(state.range(0)));
+    if (!host.Started()) {
         state.SkipWithError("unable to start the virtual processor");
         return;
     }
-    BenchSession session(device);
-    if (!session.Connect()) {
+    if (!host.Connect()) {
         state.SkipWithError("the device did not come online");
         return;
     }
-    const double latency = device.LatencySeconds();
-    const double pause = PauseSeconds(session.Timings());
+    const double latency = host.LatencySeconds();
+    const double pause = PauseSeconds(host.Session().Timings());
     FloorTally tally;
     for (auto _ : state) {
         bool done = false;
@@ -240,22 +157,22 @@ void RunBatch(benchmark::State& state, int packets,
         {
             std::lock_guard lock(g_csModel);
             queued = Clock::now();
-            ahead = session.Command().GetCount();
-            if (!queue(session.Command(), session.Manager().IsConnected())) {
+            ahead = host.Command().GetCount();
+            if (!queue(host.Command(), host.Manager().IsConnected())) {
                 state.SkipWithError("nothing was queued");
                 break;
             }
         }
         Clock::time_point finished{};
-        const bool ended = session.RunUntil(
+        const bool ended = host.RunObserving(
             [&](const UiMessage& m) {
                 if (m.msg == UM_TRANSFER_DONE && !done) {
                     finished = Clock::now();
                     done = true;
                 }
             },
-            [&] { return done; });
-        if (!ended || !session.IsOnline()) {
+            [&] { return done; }, kTransferLimit);
+        if (!ended || !IsOnline(host)) {
             state.SkipWithError("the transfer did not finish");
             break;
         }
@@ -281,10 +198,9 @@ void BM_SendEverything(benchmark::State& state) {
 BENCHMARK(BM_SendEverything)->Apply(AtBothLatencies)->Iterations(5);
 
 void BM_PollExchange(benchmark::State& state) {
-    BenchDevice device(static_cast<double>(state.range(0)));
-    CKTVCommand command;
-    CHidLink link(device.Registry(), command, nullptr);
-    if (!device.Started() || !link.OpenFirstMatching()) {
+    BenchHost host(static_cast<double>(state.range(0)));
+    CHidLink link(host.Session().Registry(), host.Command(), nullptr);
+    if (!host.Started() || !link.OpenFirstMatching()) {
         state.SkipWithError(("unable to open: " + link.LastError()).c_str());
         return;
     }
@@ -295,8 +211,8 @@ void BM_PollExchange(benchmark::State& state) {
         link.MarkCycleStart();
         link.NormalCycle();  // writes it, reads the reply
     }
-    if (device.Queue().Size() > 0) state.SkipWithError("the link reported failures");
-    state.counters["polls"] = device.Processor().GetCounts().statusPolls;
+    if (host.Queue().Size() > 0) state.SkipWithError("the link reported failures");
+    state.counters["polls"] = host.processor.GetCounts().statusPolls;
     link.Close();
 }
 BENCHMARK(BM_PollExchange)->ArgName("latency_ms")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -23,12 +23,10 @@
 // For the silent device also read_wait_ms, the bound of its longest wait.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <mutex>
 #include <random>
 #include <string>
@@ -36,10 +34,7 @@
 #include <vector>
 
 #include "base/globals.h"
-#include "link/vhid_backend.h"
-#include "model/startup_contents.h"
-#include "session/tuner_session.h"
-#include "sim/sim_server.h"
+#include "bench/bench_host.h"
 #include "workspace/bulk_ops.h"
 
 namespace {
@@ -56,52 +51,12 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// A virtual processor on a private bus and claim directory, and a session on
-// it; all removed afterwards.
-class LockRig {
-public:
-    explicit LockRig(double latencyMs) : m_fLatencyMs(latencyMs) {
-        char pattern[] = "/tmp/tqrlock-XXXXXX";
-        m_strDir = ::mkdtemp(pattern);
-        ::setenv("TQR905_CLAIMS_DIR", (m_strDir + "/claims").c_str(), 1);
-        InitStartupContents();
-        SimServerOptions options;
-        options.busDir = m_strDir;
-        options.latencyMs = latencyMs;
-        m_server = std::make_unique<SimServer>(m_processor, options);
-        m_bStarted = m_server->Start().Ok();
-        SessionOptions session;
-        session.registry = std::make_unique<HidBackendRegistry>();
-        session.registry->Add(std::make_unique<VhidBackend>(m_strDir));
-        m_session = std::make_unique<CTunerSession>(std::move(session));
-    }
-    ~LockRig() {
-        m_session.reset();
-        g_bOnline = false;
-        m_server->Stop();
-        std::error_code ec;
-        std::filesystem::remove_all(m_strDir, ec);
-    }
+// The session on a virtual processor whose replies arrive `latencyMs` late.
+using LockRig = BenchHost;
 
-    bool Connect() {
-        if (!m_bStarted || !m_session->StartConnect()) return false;
-        return m_session->RunUntil([this] { return m_session->State() == ConnectionState::Online; },
-                                   kLimit) == WaitEnd::Done;
-    }
-    double CycleMs() const {
-        return m_fLatencyMs + Ms(m_session->Timings().normalCyclePause) + kHandoffMs;
-    }
-    CTunerSession& Session() { return *m_session; }
-    CVirtualProcessor& Processor() { return m_processor; }
-
-private:
-    double m_fLatencyMs;
-    std::string m_strDir;
-    CVirtualProcessor m_processor;
-    std::unique_ptr<SimServer> m_server;
-    bool m_bStarted = false;
-    std::unique_ptr<CTunerSession> m_session;
-};
+double CycleMs(LockRig& rig) {
+    return rig.LatencyMs() + Ms(rig.Session().Timings().normalCyclePause) + kHandoffMs;
+}
 
 // Takes the lock from a thread of its own until stopped or `limit` probes
 // were taken, recording how long each take waited.
@@ -184,7 +139,7 @@ void BM_LockWaitPolling(benchmark::State& state) {
         }
         state.SetIterationTime(tally.Add(probe.WaitsMs()) / 1000.0);
     }
-    tally.Report(state, rig.CycleMs());
+    tally.Report(state, CycleMs(rig));
 }
 BENCHMARK(BM_LockWaitPolling)
     ->ArgName("latency_ms")
@@ -220,7 +175,7 @@ void BM_LockWaitSendEverything(benchmark::State& state) {
         }
         state.SetIterationTime(tally.Add(probe.WaitsMs()) / 1000.0);
     }
-    tally.Report(state, rig.CycleMs());
+    tally.Report(state, CycleMs(rig));
 }
 BENCHMARK(BM_LockWaitSendEverything)
     ->ArgName("latency_ms")
@@ -240,13 +195,13 @@ void BM_LockWaitSilentDevice(benchmark::State& state) {
         }
         const std::size_t shownBefore = session.Shown().size();
         LockProbe probe;
-        rig.Processor().InjectFault(CVirtualProcessor::Fault::DropReply, 1);
+        rig.processor.InjectFault(CVirtualProcessor::Fault::DropReply, 1);
         // Until the link failure has been reported and the device closed.
         session.RunUntil([&] { return session.State() == ConnectionState::Disconnected; }, kLimit,
                          false);
         probe.Stop();
         session.Drain();  // the failure message, posted at the close
-        rig.Processor().ClearFaults();
+        rig.processor.ClearFaults();
         if (session.Shown().size() == shownBefore ||
             session.Shown().back() != TextId::UnableToConnect) {
             state.SkipWithError("the link did not fail");
@@ -254,7 +209,7 @@ void BM_LockWaitSilentDevice(benchmark::State& state) {
         }
         state.SetIterationTime(tally.Add(probe.WaitsMs()) / 1000.0);
     }
-    tally.Report(state, rig.CycleMs());
+    tally.Report(state, CycleMs(rig));
     state.counters["read_wait_ms"] = Ms(session.Timings().readWait);
 }
 BENCHMARK(BM_LockWaitSilentDevice)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

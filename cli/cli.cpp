@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "base/globals.h"
 #include "cli/commands.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
@@ -33,11 +32,11 @@ bool ChineseFromEnvironment() {
 
 bool PickLanguage(CliContext& ctx) {
     if (!ctx.line.lang) {
-        g_bChinese = ChineseFromEnvironment();
+        UseChineseTexts(ChineseFromEnvironment());
         return true;
     }
     if (*ctx.line.lang != "en" && *ctx.line.lang != "zh") return false;
-    g_bChinese = *ctx.line.lang == "zh";
+    UseChineseTexts(*ctx.line.lang == "zh");
     return true;
 }
 

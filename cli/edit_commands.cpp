@@ -1,10 +1,8 @@
 // set and get: settings by name, through the same edit operations as the
 // desktop workspace.
 
-#include <mutex>
 #include <ostream>
 
-#include "base/globals.h"
 #include "cli/device_session.h"
 #include "workspace/edits.h"
 
@@ -22,12 +20,10 @@ std::string JoinErrors(const std::vector<std::string>& errors) {
 }
 
 std::string ValueLines(const CKTV_Data& model, const std::vector<EditKey>& keys) {
-    std::lock_guard lock(g_csModel);
+    const std::vector<ValueText> values = GetValues(model, keys);
     std::string lines;
-    for (const EditKey& key : keys) {
-        const ValueText value = GetValue(model, key);
-        lines += EditKeyName(key) + "=" + (value.ok ? value.text : "?") + "\n";
-    }
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        lines += EditKeyName(keys[i]) + "=" + (values[i].ok ? values[i].text : "?") + "\n";
     return lines;
 }
 

@@ -4,7 +4,6 @@
 #include <iostream>
 #include <string>
 
-#include "base/globals.h"
 #include "cli/device_session.h"
 #include "firmware/firmware_updater.h"
 
@@ -100,9 +99,7 @@ int CmdUpgrade(CliContext& ctx) {
     }
     if (updater.Outcome() == UpgradeOutcome::Running) {
         // The bound passed without an answer: the link is taken down.
-        session.Manager().StopLink();
-        session.Manager().CloseActiveLink();
-        g_bUpgrading = false;
+        updater.Abandon();
     }
     return UpgradeFailure(ctx, session, updater, path);
 }

@@ -80,11 +80,7 @@ CFirmwareUpdater::CFirmwareUpdater(CConnectionManager& connection)
 
 CFirmwareUpdater::~CFirmwareUpdater() {
     // The worker must not run a cycle of an updater that is gone.
-    if (IsUpgrading()) {
-        m_connection.StopLink();
-        m_connection.CloseActiveLink();
-        g_bUpgrading = false;
-    }
+    if (IsUpgrading()) Abandon();
     m_connection.Worker().SetUpgradeCycle(nullptr);
     std::lock_guard lock(g_csModel);
     m_connection.Command().SetUpgradeReplyHook(nullptr);
@@ -233,6 +229,12 @@ UpgradePhase CFirmwareUpdater::Phase() {
     return m_progress.ePhase;
 }
 
+void CFirmwareUpdater::Abandon() {
+    m_connection.StopLink();
+    m_connection.CloseActiveLink();
+    g_bUpgrading = false;
+}
+
 bool CFirmwareUpdater::IsUpgrading() const {
     return g_bUpgrading;
 }
@@ -279,11 +281,7 @@ UpgradeOutcome RunUpgrade(CFirmwareUpdater& updater, CConnectionManager& connect
     const bool ended = messages.RunUntil(
         dispatch, [&] { return updater.Outcome() != UpgradeOutcome::Running; },
         Clock::now() + limit);
-    if (!ended) {
-        connection.StopLink();
-        connection.CloseActiveLink();
-        g_bUpgrading = false;
-    }
+    if (!ended) updater.Abandon();
     messages.DispatchPending(dispatch);
     return updater.Outcome();
 }

@@ -105,6 +105,11 @@ public:
     // link and tell the user.
     void OnUpgradeDone(std::intptr_t lParam);
 
+    // The front end stops waiting for an update under way: the worker stops,
+    // the device is closed and g_bUpgrading cleared, so that the link is
+    // free and the dialog may close; the update counts as failed.
+    void Abandon();
+
     // Where the update stands. A link that went down while it ran makes it
     // Failed (and clears g_bUpgrading, so the dialog may close again).
     UpgradeOutcome Outcome();

@@ -21,3 +21,7 @@ void ResetProcessState() {
     g_DeviceModel.fill(0);
     g_strDevicePath.Set("");
 }
+
+void UseChineseTexts(bool chinese) {
+    g_bChinese = chinese;
+}

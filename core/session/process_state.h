@@ -5,3 +5,8 @@
 // tests one per case); never while a session lives.
 
 void ResetProcessState();
+
+// The language of every text the core gives (message boxes, value texts):
+// Chinese or English. Kept by ResetProcessState; a front end picks it once
+// at start and again when the user switches.
+void UseChineseTexts(bool chinese);

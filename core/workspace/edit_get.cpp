@@ -99,6 +99,15 @@ ValueText GetValue(const CKTV_Data& model, const EditKey& key) {
     return {true, ChannelValue(*model.GetOutput(key.channel), key), {}};
 }
 
+std::vector<ValueText> GetValues(const CKTV_Data& model, const std::vector<EditKey>& keys) {
+    std::lock_guard lock(g_csModel);
+    std::vector<ValueText> values;
+    values.reserve(keys.size());
+    for (const EditKey& key : keys)
+        values.push_back(GetValue(model, key));
+    return values;
+}
+
 ValueText GetValue(const CKTV_Data& model, const std::string& key) {
     std::string error;
     const std::optional<EditKey> parsed = ParseEditKey(key, &error);

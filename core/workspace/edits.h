@@ -183,3 +183,6 @@ struct ValueText {
 };
 ValueText GetValue(const CKTV_Data& model, const std::string& key);
 ValueText GetValue(const CKTV_Data& model, const EditKey& key);
+// The values of several keys, read together under one hold of g_csModel so
+// that they belong to the same moment.
+std::vector<ValueText> GetValues(const CKTV_Data& model, const std::vector<EditKey>& keys);

@@ -11,11 +11,16 @@
 #include "link/claims.h"
 #include "link/vhid_device.h"
 #include "protocol/frame_builder.h"
+#include "support/device_state.h"
 
 namespace conn_test {
 namespace {
 
 using Fault = CVirtualProcessor::Fault;
+using test_support::DeviceState;
+using test_support::Differences;
+using test_support::HostState;
+using test_support::StateOf;
 
 std::vector<BYTE> Slice(const ParamImage& image, int offset, int n) {
     return {image.begin() + offset, image.begin() + offset + n};
@@ -65,24 +70,9 @@ TEST_F(ConnectionTest, ArrivalConnectsAndReadsAll) {
     EXPECT_EQ(m_states.states, (std::vector{ConnectionState::Connecting, ConnectionState::Reading,
                                             ConnectionState::Online}));
 
-    const sim::DeviceMemory device = m_processor.Memory();
-    std::lock_guard lock(g_csModel);
-    for (int channel = 0; channel < kOutputCount; ++channel) {
-        EXPECT_EQ(Slice(g_CurImage, OutSlotOffset(channel), kOutBlockSize),
-                  Slice(device.current, OutSlotOffset(channel), kOutBlockSize))
-            << "output " << channel;
-    }
-    EXPECT_EQ(Slice(g_CurImage, kImageMusicOffset, kInputBlockSize),
-              Slice(device.current, kImageMusicOffset, kInputBlockSize));
-    for (int group = 1; group <= kDeviceGroupCount; ++group) {
-        // The device's last two name characters are shown as spaces.
-        EXPECT_EQ(Slice(g_GroupImages[group - 1], 0, kNameChars - 2),
-                  Slice(device.groups[group - 1], 0, kNameChars - 2))
-            << "name of group " << group;
-    }
-    EXPECT_EQ(g_SysSettings, device.sysSettings);
-    EXPECT_EQ(g_InputLevels, device.inputLevels);
-    EXPECT_EQ(g_SpeakerRoles, device.speakerRoles);
+    const DeviceState host = HostState();
+    const DeviceState device = StateOf(m_processor.Memory());
+    EXPECT_EQ(host, device) << ::testing::PrintToString(Differences(host, device));
 }
 
 // Only a device with the processor's identity is opened on arrival.

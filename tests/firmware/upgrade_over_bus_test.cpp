@@ -155,6 +155,22 @@ TEST_F(UpgradeTest, LostDeviceEndsTheUpdate) {
     }
 }
 
+// A front end that stops waiting (its time bound passed) takes the link down
+// in the middle of the transfer; the update then counts as failed.
+TEST_F(UpgradeTest, AbandonedTransferFailsWithTheLinkDown) {
+    StartDevice();
+    ASSERT_TRUE(m_updater.Start(WriteFile("fw.dsp", PatternImage(256 * 1024))));
+    ASSERT_TRUE(RunMessagesUntil([this] { return m_heard.last.nPosition >= 3; }));
+    ASSERT_EQ(m_updater.Outcome(), UpgradeOutcome::Running);
+
+    m_updater.Abandon();
+
+    EXPECT_EQ(m_updater.Outcome(), UpgradeOutcome::Failed);
+    EXPECT_EQ(m_updater.CloseGuardText(), std::nullopt);
+    EXPECT_FALSE(m_processor.LastInstalledImage().has_value());
+    ExpectLinkDown();
+}
+
 TEST_F(UpgradeTest, NoDeviceWithinTheSearchWindow) {
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(Run(WriteFile("fw.dsp", PatternImage(100))), UpgradeOutcome::Failed);

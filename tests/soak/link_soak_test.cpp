@@ -24,11 +24,15 @@
 #include "soak/soak_edits.h"
 #include "soak/soak_host.h"
 #include "soak/soak_support.h"
+#include "support/device_state.h"
 
 namespace {
 
 using namespace soak;
 using Fault = CVirtualProcessor::Fault;
+using test_support::DeviceState;
+using test_support::Differences;
+using test_support::StateOf;
 
 // Bounds of the soak's own waits. They only end a wait that went wrong; the
 // link gets there in a few hundred milliseconds when it works.
@@ -52,17 +56,6 @@ int WriteCount(const CVirtualProcessor::Counts& counts) {
 }
 
 // The first differing byte of two areas, or nothing.
-std::optional<std::string> FirstDifference(const std::string& what, const BYTE* host,
-                                           const BYTE* device, int n) {
-    for (int i = 0; i < n; ++i) {
-        if (host[i] != device[i]) {
-            return what + " byte " + std::to_string(i) + ": model " + std::to_string(host[i]) +
-                   ", device " + std::to_string(device[i]);
-        }
-    }
-    return std::nullopt;
-}
-
 // Every source code above 2 means the fourth source: the status poll brings
 // it back as 3, the system write sends it as 5.
 std::array<BYTE, kSysSettingsSize> SameSourceCode(std::array<BYTE, kSysSettingsSize> settings) {
@@ -238,42 +231,28 @@ protected:
     // The areas the read-all covers, from the images and from the records.
     void ExpectModelEqualsDevice(const std::string& when) {
         ++m_stats.comparisons;
-        const sim::DeviceMemory device = m_processor.Memory();
+        const sim::DeviceMemory memory = m_processor.Memory();
+        const DeviceState device =
+            StateOf(memory.current, memory.groups, SameSourceCode(memory.sysSettings),
+                    memory.speakerRoles, memory.inputLevels);
         std::vector<std::string> differences;
-        const auto compare = [&](const std::string& what, const BYTE* host, const BYTE* dev,
-                                 int n) {
-            if (auto difference = FirstDifference(what, host, dev, n))
-                differences.push_back(*difference);
+        const auto compare = [&](const std::string& source) {
+            const DeviceState host =
+                StateOf(g_CurImage, g_GroupImages, SameSourceCode(g_SysSettings), g_SpeakerRoles,
+                        g_InputLevels);
+            for (const std::string& line : Differences(host, device))
+                differences.push_back(source + " " + line);
         };
         std::lock_guard lock(g_csModel);
-        const auto compareOutputs = [&](const std::string& source, const ParamImage& image) {
-            for (int c = 0; c < kOutputCount; ++c) {
-                compare(source + " output " + Number(c + 1), image.data() + OutSlotOffset(c),
-                        device.current.data() + OutSlotOffset(c), kOutBlockSize);
-            }
-        };
-        compareOutputs("image", g_CurImage);
-        compare("image music input", g_CurImage.data() + kImageMusicOffset,
-                device.current.data() + kImageMusicOffset, kInputBlockSize);
+        compare("image");
         // The output records written back give their slots again. (The music
-        // record is not compared this way: its filters hold a bandwidth index
-        // of at least 4, and the input bands arrive with 0.)
+        // record is not written back: its filters hold a bandwidth index of
+        // at least 4, and the input bands arrive with 0.)
         const ParamImage kept = g_CurImage;
         for (int c = 0; c < kOutputCount; ++c)
             m_model.GetOutput(c)->WriteToImage();
-        compareOutputs("records", g_CurImage);
+        compare("records");
         g_CurImage = kept;
-        const auto hostSettings = SameSourceCode(g_SysSettings);
-        const auto deviceSettings = SameSourceCode(device.sysSettings);
-        compare("system settings", hostSettings.data(), deviceSettings.data(), kSysSettingsSize);
-        compare("speaker roles", g_SpeakerRoles.data(), device.speakerRoles.data(),
-                kSpeakerRolesSize);
-        compare("input levels", g_InputLevels.data(), device.inputLevels.data(), kInputLevelsSize);
-        for (int g = 1; g <= kDeviceGroupCount; ++g) {
-            // The last two name characters arrive as spaces.
-            compare("name of group " + Number(g), g_GroupImages[g - 1].data(),
-                    device.groups[g - 1].data(), kNameChars - 2);
-        }
         for (const std::string& difference : differences)
             ADD_FAILURE() << "model and device differ " << when << ": " << difference << "\n"
                           << m_journal.Tail(kJournalLines);
