@@ -6,9 +6,8 @@
 #include "cli/json_writer.h"
 #include "cli/settings_print.h"
 #include "model/ktv_data.h"
-#include "model/ktv_out_data.h"
 #include "presets/preset_file.h"
-#include "response/grid.h"
+#include "workspace/read_views.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ SettingsReport ReportOfFile(const std::string& path, const PresetContents& conte
 void WriteCurveCsv(std::ostream& out, const ResponseCurve& db) {
     out << "freq_hz,db\n";
     for (int i = 0; i < kGridPoints; ++i) {
-        out << ShortestNumber(g_adGridFreq[static_cast<std::size_t>(i)]) << ','
+        out << ShortestNumber(GridFrequencies()[static_cast<std::size_t>(i)]) << ','
             << FixedNumber(db[static_cast<std::size_t>(i)], kCurveDecimals) << '\n';
     }
 }
@@ -86,7 +85,7 @@ void WriteCurveJson(std::ostream& out, const std::string& path, int channel,
     for (int i = 0; i < kGridPoints; ++i) {
         json.BeginObject();
         json.Key("freq_hz");
-        json.Number(g_adGridFreq[static_cast<std::size_t>(i)]);
+        json.Number(GridFrequencies()[static_cast<std::size_t>(i)]);
         json.Key("db");
         json.Fixed(db[static_cast<std::size_t>(i)], kCurveDecimals);
         json.EndObject();
@@ -125,7 +124,7 @@ int CmdCurve(CliContext& ctx) {
     // The curve of the records after the model loaded the image, as the graph draws it.
     CKTV_Data model;
     LoadImageCopy(model, ImageOf(*contents, group.value_or(0)));
-    const ResponseCurve db = model.GetOutput(*channel - 1)->GetEQ().TotalResponse();
+    const ResponseCurve db = ReadChannelCurves(model, *channel - 1).total;
     if (format == "csv") {
         WriteCurveCsv(ctx.out, db);
     } else {

@@ -75,6 +75,10 @@ ChannelCurves ReadChannelCurves(const CKTV_Data& model, int channel) {
     return curves;
 }
 
+const std::array<double, kGridPoints>& GridFrequencies() {
+    return g_adGridFreq;
+}
+
 ImageView ReadImage(const CKTV_Data& model, const ParamImage& image) {
     std::lock_guard lock(g_csModel);
     ImageView view;

@@ -115,6 +115,8 @@ using GroupNames = std::array<std::string, kDeviceGroupCount>;
 // ---- From the live model ----
 ChannelView ReadChannel(const CKTV_Data& model, int channel);
 ChannelCurves ReadChannelCurves(const CKTV_Data& model, int channel);
+// The grid frequencies in Hz: point i of every curve is at frequency i.
+const std::array<double, kGridPoints>& GridFrequencies();
 // The records as they are now, with name and mark from `image`.
 ImageView ReadImage(const CKTV_Data& model, const ParamImage& image);
 // The records as they are now, with the current settings' name and mark.

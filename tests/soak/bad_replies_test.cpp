@@ -148,13 +148,6 @@ protected:
         return shown;
     }
 
-    bool ConnectOnline() {
-        m_manager.OnConnectButton();
-        return m_queue.RunUntil([this](const UiMessage& m) { m_host.Session().Dispatch(m); },
-                                [this] { return m_manager.State() == ConnectionState::Online; },
-                                CMessageQueue::Clock::now() + kEventWait);
-    }
-
     SoakHost m_host{soak::SoakLinkTimings()};
     CMessageQueue& m_queue = m_host.Queue();
     CKTV_Data& m_model = m_host.Model();
@@ -187,7 +180,7 @@ TEST_F(BadRepliesTest, DamagedReplyEndsInTheLinkFailureAndChangesNothing) {
     }
     // The parser is not left stuck in a damaged frame: the next connection works.
     m_relay.Arm(0, nullptr);
-    ASSERT_TRUE(ConnectOnline());
+    ASSERT_TRUE(m_host.ConnectOnline());
     EXPECT_NE(RecordSlots(), recordsBefore);
 }
 
@@ -207,7 +200,7 @@ TEST_F(BadRepliesTest, EmptyDataReplyAsksForAFirmwareUpdateAndChangesNothing) {
         EXPECT_EQ(m_processor.GetCounts().frames, readNumber);
         EXPECT_EQ(RecordSlots(), recordsBefore);
     }
-    ASSERT_TRUE(ConnectOnline());
+    ASSERT_TRUE(m_host.ConnectOnline());
 }
 
 }  // namespace

@@ -110,7 +110,6 @@ protected:
                         m_journal.Tail().c_str());
         }
         m_manager.Shutdown();
-        if (m_server) m_server->Stop();
     }
 
     // The device starts with settings of its own in every area the read-all
@@ -128,13 +127,10 @@ protected:
         m_processor.SetMemory(memory);
 
         SimServerOptions options;
-        options.busDir = m_host.BusPath();
         options.latencyMs = 0.5;
         options.jitterMs = m_dice.Between(0, 4);
         options.rebootAway = 20ms;
-        m_server = std::make_unique<SimServer>(m_processor, options);
-        const LinkStatus started = m_server->Start();
-        ASSERT_TRUE(started.Ok()) << started.ErrorText();
+        m_pServer = &m_host.AddServer(options, m_processor);
         m_journal.Note("device on the bus, reply jitter " +
                        Number(static_cast<int>(options.jitterMs)) + " ms");
     }
@@ -306,13 +302,13 @@ protected:
     }
 
     void Unplug() {
-        m_server->Unplug();
+        m_pServer->Unplug();
         ++m_stats.unplugs;
         m_journal.Note("cable pulled");
     }
 
     void Replug() {
-        const LinkStatus back = m_server->Replug();
+        const LinkStatus back = m_pServer->Replug();
         EXPECT_TRUE(back.Ok()) << back.ErrorText();
         m_journal.Note("cable plugged in");
     }
@@ -348,17 +344,17 @@ protected:
             Pump(std::chrono::milliseconds(m_dice.Between(1, 8)));
             const Clock::time_point now = Clock::now();
             if (now >= unplugAt) {
-                if (m_server->IsPlugged()) Unplug();
+                if (m_pServer->IsPlugged()) Unplug();
                 unplugAt = kNever;
             } else if (unplugAt == kNever && now >= replugAt) {
-                if (!m_server->IsPlugged()) Replug();
+                if (!m_pServer->IsPlugged()) Replug();
                 replugAt = kNever;
             }
             if (now >= disconnectAt) {
                 if (m_manager.IsConnected()) PressConnect();
                 disconnectAt = kNever;
             }
-            if (!m_manager.IsConnected() && m_server->IsPlugged() && m_dice.Chance(0.05))
+            if (!m_manager.IsConnected() && m_pServer->IsPlugged() && m_dice.Chance(0.05))
                 PressConnect();
             if (m_dice.Chance(0.3)) Edit();
         }
@@ -388,7 +384,7 @@ protected:
     void Recover() {
         m_processor.ClearFaults();
         m_processor.SetIdentification(kDeviceIdentification);
-        if (!m_server->IsPlugged()) Replug();
+        if (!m_pServer->IsPlugged()) Replug();
         const Clock::time_point deadline = Clock::now() + kRecoveryLimit;
         bool settled = false;
         while (!settled && Clock::now() < deadline) {
@@ -422,8 +418,8 @@ protected:
     CKTV_Data& m_model = m_host.Model();
     CKTVCommand& m_command = m_host.Command();
     CConnectionManager& m_manager = m_host.Manager();
-    CVirtualProcessor m_processor;
-    std::unique_ptr<SimServer> m_server;
+    CVirtualProcessor& m_processor = m_host.processor;
+    SimServer* m_pServer = nullptr;
 
     SoakStats m_stats;
     std::optional<sim::DeviceMemory> m_connectMemory;
