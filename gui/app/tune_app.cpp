@@ -5,6 +5,7 @@
 #include <QLayout>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QTimer>
 
 #include "base/texts.h"
 #include "gui/app/main_window.h"
@@ -20,8 +21,31 @@
 #include "gui/workspace/workspace_window.h"
 #include "gui/workspace/xover_group.h"
 
+namespace {
+
+// The session's timed steps (waiting for the link worker to end, the pause
+// before a lost device is closed) run on the event loop: nothing else would
+// drain them once the link has gone quiet.
+class CTimerSteps final : public IStepScheduler {
+public:
+    void After(std::chrono::milliseconds delay, std::function<void()> step) override {
+        QTimer::singleShot(delay, &m_context, std::move(step));
+    }
+
+private:
+    QObject m_context;  // its pending timers go with it
+};
+
+SessionOptions WithSteps(SessionOptions options, IStepScheduler* steps) {
+    if (options.steps == nullptr) options.steps = steps;
+    return options;
+}
+
+}  // namespace
+
 CTuneApp::CTuneApp(SessionOptions options)
-    : m_session(std::make_unique<CTunerSession>(std::move(options))),
+    : m_steps(std::make_unique<CTimerSteps>()),
+      m_session(std::make_unique<CTunerSession>(WithSteps(std::move(options), m_steps.get()))),
       m_drainContext(std::make_unique<QObject>()),
       m_main(std::make_unique<CMainWindow>()) {
     // Called on the posting thread: only schedule, never dispatch there.

@@ -48,6 +48,8 @@ private:
     void OnTransferProgress(int position) override;
     void OnTransferHidden() override;
 
+    // Before the session, which asks it for its timed steps until it ends.
+    std::unique_ptr<IStepScheduler> m_steps;
     std::unique_ptr<CTunerSession> m_session;
     std::unique_ptr<QObject> m_drainContext;
     std::unique_ptr<CMainWindow> m_main;

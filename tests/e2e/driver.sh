@@ -1,15 +1,17 @@
 # Functions for driving the real tqr905-tune under Xvfb with real input
-# events (xdotool). Sourced by the end-to-end scenarios. The application
-# writes the positions and states of its named controls to $MAP (see
-# gui/app/widget_map.h); every action here looks its target up there.
+# events (xdotool). Sourced by the end-to-end scenarios with the programs:
 #
-# Needs: TUNE, CLI, SIM (the programs tqr905-tune, tqr905, tqr905-sim) and
-# WORK (an empty scratch folder). A scenario sources this file, calls
-# start_x, start_sim, start_app and then drives the window.
+#   source driver.sh TQR905-TUNE TQR905 TQR905-SIM
+#
+# The application writes the positions and states of its named controls to
+# $MAP (see gui/app/widget_map.h); every action here looks its target up
+# there. Everything started here is stopped and the scratch folder removed
+# when the scenario ends.
 
 set -euo pipefail
 
-chmod 700 "$WORK"  # it is the runtime folder, too
+TUNE=$1 CLI=$2 SIM=$3
+WORK=$(mktemp -d /tmp/tqr905-e2e-XXXXXX)  # also the runtime folder: private
 MAP=$WORK/widgets.map
 BUS=$WORK/bus
 STATE=$WORK/sim.state
@@ -29,6 +31,7 @@ stop_all() {
     for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
     pids=()
 }
+trap 'stop_all; rm -rf "$WORK"' EXIT
 
 start_x() {
     # The server picks a free display itself and writes its number.
@@ -134,6 +137,16 @@ wait_online() {
     wait_for top.connect 6 1 20
     wait_for "$1" 8 "$2" 20
     wait_gone transfer
+}
+# start_online: an X server, the virtual processor and the application,
+# online. The device's CH6 gain is set first so that the window shows when it
+# has read the device.
+start_online() {
+    start_x
+    start_sim
+    "$CLI" set ch6.gain=-1 >/dev/null || fail "tqr905 set failed"
+    start_app --lang en
+    wait_online ch6.gain -1dB
 }
 # centre NAME: "x y" of the control's centre.
 centre() {

@@ -5,16 +5,8 @@
 # same device.
 #
 #   tune_session.sh TQR905-TUNE TQR905 TQR905-SIM
-TUNE=$1 CLI=$2 SIM=$3
-WORK=$(mktemp -d /tmp/tqr905-e2e-XXXXXX)
-source "$(dirname "$0")/driver.sh"
-trap 'stop_all; rm -rf "$WORK"' EXIT
-
-start_x
-start_sim
-"$CLI" set ch6.gain=-1 >/dev/null || fail "tqr905 set failed"
-start_app --lang en
-wait_online ch6.gain -1dB
+source "$(dirname "$0")/driver.sh" "$@"
+start_online
 
 click ch2.select
 wait_for ch2.select 6 1
