@@ -12,6 +12,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -20,6 +21,9 @@ QString ShownText(const QWidget* w) {
     if (const auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
     if (const auto* label = qobject_cast<const QLabel*>(w)) return label->text();
     if (const auto* list = qobject_cast<const QComboBox*>(w)) return list->currentText();
+    // A composite field (a spin box, a number field) shows its inner line edit.
+    if (const auto* inner = w->findChild<const QLineEdit*>(QString(), Qt::FindDirectChildrenOnly))
+        return inner->text();
     return {};
 }
 
@@ -80,6 +84,9 @@ CWidgetMap::CWidgetMap(QString path, QObject* parent) : QObject(parent), m_path(
 
 bool CWidgetMap::eventFilter(QObject* watched, QEvent* event) {
     if (watched->isWidgetType() && ChangesTheMap(event->type())) Schedule();
+    // A window takes input only once the display shows it: it enters the map
+    // then, not when the program asks to show it.
+    if (watched->isWindowType() && event->type() == QEvent::Expose) Schedule();
     return QObject::eventFilter(watched, event);
 }
 
@@ -97,11 +104,13 @@ void CWidgetMap::Write() {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return;
     QTextStream out(&file);
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (!window->isVisible()) continue;
+        if (!window->isVisible() || !window->windowHandle() || !window->windowHandle()->isExposed())
+            continue;
         QList<QWidget*> widgets = window->findChildren<QWidget*>();
         widgets.prepend(window);
         for (const QWidget* w : widgets) {
-            if (w->objectName().isEmpty() || !w->isVisible()) continue;
+            // A window inside this one (a dialog) has its own turn.
+            if (w->objectName().isEmpty() || !w->isVisible() || w->window() != window) continue;
             const QPoint origin = w->mapToGlobal(QPoint(0, 0));
             QString text = ShownText(w);
             text.replace(QLatin1Char('\n'), QLatin1Char(' '));

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygonF>
+#include <QStringList>
 
 namespace {
 
@@ -224,8 +225,33 @@ void GraphWidget::PaintOverlay(QPainter& p) const {
     }
 }
 
+// The markers' centres as named spots, so that tools driving the program
+// from outside (gui/app/widget_map.h) can find and drag them. Only then: it
+// is work on every paint.
+void GraphWidget::PublishSpots() {
+    static const bool mapped = qEnvironmentVariableIsSet("TQR905_WIDGET_MAP");
+    if (!mapped) return;
+    const GraphScene& s = m_presenter->Scene();
+    QStringList spots;
+    if (s.mode == GraphMode::Output) {
+        for (const GraphText& m : s.markers) {
+            QString name = QString::fromStdString(m.text);
+            if (name == QLatin1String("Hi"))
+                name = QStringLiteral("hp");
+            else if (name == QLatin1String("Lo"))
+                name = QStringLiteral("lp");
+            else
+                name.prepend(QLatin1String("band"));
+            const QPoint c = ToQRect(m.rc).center();
+            spots << QStringLiteral("graph.%1 %2 %3").arg(name).arg(c.x()).arg(c.y());
+        }
+    }
+    if (property("mapSpots").toStringList() != spots) setProperty("mapSpots", spots);
+}
+
 void GraphWidget::paintEvent(QPaintEvent*) {
     const GraphScene& s = m_presenter->Scene();
+    PublishSpots();
     const qreal dpr = devicePixelRatioF();
     if (!m_gridValid || m_gridMode != s.mode || m_grid.devicePixelRatio() != dpr) PaintGrid();
     if (!m_curvesValid || m_curveRevision != s.curveRevision || m_curves.devicePixelRatio() != dpr)

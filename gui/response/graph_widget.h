@@ -39,6 +39,7 @@ private:
     void PaintCurves();
     void PaintOverlay(QPainter& painter) const;
     const QPixmap& Disc(QSize size) const;
+    void PublishSpots();
 
     std::unique_ptr<GraphPresenter> m_presenter;
     QTimer m_noticeTimer;

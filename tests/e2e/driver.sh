@@ -3,10 +3,13 @@
 # writes the positions and states of its named controls to $MAP (see
 # gui/app/widget_map.h); every action here looks its target up there.
 #
-# Needs: BIN (folder with tqr905-tune, tqr905, tqr905-sim), WORK (scratch).
+# Needs: TUNE, CLI, SIM (the programs tqr905-tune, tqr905, tqr905-sim) and
+# WORK (an empty scratch folder). A scenario sources this file, calls
+# start_x, start_sim, start_app and then drives the window.
 
 set -euo pipefail
 
+chmod 700 "$WORK"  # it is the runtime folder, too
 MAP=$WORK/widgets.map
 BUS=$WORK/bus
 STATE=$WORK/sim.state
@@ -17,6 +20,7 @@ export TQR905_VHID_DIR=$BUS XDG_RUNTIME_DIR=$WORK
 pids=()
 fail() {
     echo "FAIL: $*" >&2
+    [ -f "$WORK/app.log" ] && { echo "--- tqr905-tune output" >&2; cat "$WORK/app.log" >&2; }
     [ -f "$MAP" ] && { echo "--- widget map" >&2; cat "$MAP" >&2; }
     exit 1
 }
@@ -27,25 +31,25 @@ stop_all() {
 }
 
 start_x() {
-    local n
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-    done
-    Xvfb ":$n" -screen 0 1400x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    # The server picks a free display itself and writes its number.
+    Xvfb -displayfd 8 -screen 0 1400x800x24 -nolisten tcp 8>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
     pids+=($!)
-    export DISPLAY=":$n"
     for _ in $(seq 100); do
-        xdpyinfo >/dev/null 2>&1 && return
+        if [ -s "$WORK/display" ]; then
+            export DISPLAY=":$(head -n 1 "$WORK/display")"
+            xdpyinfo >/dev/null 2>&1 && return
+        fi
         sleep 0.1
     done
-    fail "Xvfb did not start"
+    fail "Xvfb did not start (see $WORK/xvfb.log)"
 }
 
 # start_sim [options]: the virtual processor, its commands read from $SIM_IN.
 start_sim() {
     rm -f "$SIM_IN"
     mkfifo "$SIM_IN"
-    "$BIN/tqr905-sim" --bus "$BUS" --quiet --state "$STATE" "$@" <"$SIM_IN" &
+    "$SIM" --bus "$BUS" --quiet --state "$STATE" "$@" <"$SIM_IN" &
     pids+=($!)
     exec 7>"$SIM_IN"  # keeps the fifo open for later commands
     for _ in $(seq 100); do
@@ -55,12 +59,26 @@ start_sim() {
     fail "tqr905-sim did not start"
 }
 sim() { echo "$*" >&7; }
-
 start_app() {
     rm -f "$MAP"
-    TQR905_WIDGET_MAP=$MAP "$BIN/tqr905-tune" "$@" >"$WORK/app.log" 2>&1 &
+    TQR905_WIDGET_MAP=$MAP "$TUNE" "$@" >"$WORK/app.log" 2>&1 &
     APP_PID=$!
     pids+=($APP_PID)
+}
+
+# wait_exit [SECONDS]: until tqr905-tune has ended; fails unless it ended
+# with status 0.
+wait_exit() {
+    local secs=${1:-10} status=0
+    for _ in $(seq $((secs * 20))); do
+        if ! kill -0 "$APP_PID" 2>/dev/null; then
+            wait "$APP_PID" || status=$?
+            [ "$status" = 0 ] || fail "tqr905-tune ended with status $status"
+            return 0
+        fi
+        sleep 0.05
+    done
+    fail "tqr905-tune did not end"
 }
 
 # line NAME: the map line of a control (empty when not shown).
@@ -85,6 +103,38 @@ wait_for() {
     done
     fail "waited for $name ${field:+field $field = '$value'}; map line: '$(line "$name")'"
 }
+# wait_change NAME FIELD OLD [SECONDS]: until FIELD of the control's line
+# differs from OLD; prints the new value.
+wait_change() {
+    local name=$1 field=$2 old=$3 secs=${4:-10} now
+    for _ in $(seq $((secs * 20))); do
+        now=$(line "$name" | cut -d' ' -f"$field"-)
+        if [ "$field" != 8 ]; then now=${now%% *}; fi
+        if [ -n "$(line "$name")" ] && [ "$now" != "$old" ]; then
+            echo "$now"
+            return 0
+        fi
+        sleep 0.05
+    done
+    fail "waited for field $field of $name to change from '$old'; map line: '$(line "$name")'"
+}
+# wait_gone NAME [SECONDS]: until the control is no longer shown.
+wait_gone() {
+    local name=$1 secs=${2:-10}
+    for _ in $(seq $((secs * 20))); do
+        [ -z "$(line "$name")" ] && return 0
+        sleep 0.05
+    done
+    fail "waited for $name to go away; map line: '$(line "$name")'"
+}
+# wait_online NAME TEXT: the window shows the link up and the device's
+# settings: control NAME shows TEXT, a value that differs from the program's
+# start-up contents (the scenario sets it on the device first).
+wait_online() {
+    wait_for top.connect 6 1 20
+    wait_for "$1" 8 "$2" 20
+    wait_gone transfer
+}
 # centre NAME: "x y" of the control's centre.
 centre() {
     wait_for "$1"
@@ -106,7 +156,7 @@ right_click() {
 type_into() {
     click "$1"
     xdotool key ctrl+a
-    xdotool type --delay 20 "$2"
+    xdotool type --delay 20 -- "$2"
     xdotool key Return
     sleep 0.1
 }
@@ -124,7 +174,7 @@ drag() {
     sleep 0.2
 }
 # value KEY: what tqr905 reads from the virtual processor.
-value() { "$BIN/tqr905" get "$1"; }
+value() { "$CLI" get "$1"; }
 expect_value() {
     local got
     got=$(value "$1") || fail "tqr905 get $1 failed"
