@@ -105,15 +105,13 @@ void BM_Update256KiB(benchmark::State& state) {
         state.SkipWithError("the virtual processor could not start");
         return;
     }
-    CConnectionManager& connection = rig.Host().Manager();
-    CFirmwareUpdater updater(connection);
+    CFirmwareUpdater updater(rig.Host().Manager());
 
     const long rssBefore = PeakRssKib(RUSAGE_SELF);
     double wall = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        const UpgradeOutcome outcome =
-            RunUpgrade(updater, connection, rig.Host().Queue(), rig.Image(), {});
+        const UpgradeOutcome outcome = rig.Host().Session().RunUpgrade(updater, rig.Image());
         wall += Seconds(Clock::now() - start);
         if (outcome != UpgradeOutcome::Succeeded) {
             state.SkipWithError("the update did not succeed");

@@ -9,9 +9,6 @@
 
 namespace {
 
-// Room for the device search, the restart into the loader and the pause after it.
-constexpr int kUpgradeExtraSteps = 8;
-
 // The update's messages as the update dialog shows them: a progress bar and
 // a status line. The controller's warning is shown before anything is sent.
 void ObserveUpgrade(CDeviceSession& session, CliContext& ctx, const UiMessage& m) {
@@ -69,37 +66,20 @@ bool Confirmed(CliContext& ctx) {
 
 int CmdUpgrade(CliContext& ctx) {
     const std::string& path = ctx.line.positional[0];
+    bool warned = false;
     CDeviceSession session(ctx);
     CFirmwareUpdater updater(session.Manager());
     CTunerSession& host = session.Session();
-    host.SetMessageFilter([&](const UiMessage& m) {
-        ObserveUpgrade(session, ctx, m);
-        return updater.HandleMessage(m.msg, m.wParam, m.lParam);
+    host.SetInterruptCheck([&] {
+        WarnOnInterrupt(ctx, warned);
+        return false;
     });
-    const bool started = updater.Start(path);
-    host.Drain();
-    if (!started) return UpgradeFailure(ctx, session, updater, path);
-
-    const LinkTimings t = ctx.Timings();
-    const auto limit = (updater.ProgressTotal() + kUpgradeExtraSteps) * t.upgradeCycleLimit +
-                       t.upgradeSearchWindow + t.postBootReopenWait + t.postSearchPause;
-    bool warned = false;
-    host.SetInterruptCheck(nullptr);
-    host.RunUntil(
-        [&] {
-            WarnOnInterrupt(ctx, warned);
-            return updater.Outcome() != UpgradeOutcome::Running;
-        },
-        limit, false);
-    host.Drain();
+    const UpgradeOutcome outcome = host.RunUpgrade(
+        updater, path, [&](const UiMessage& m) { ObserveUpgrade(session, ctx, m); });
     session.Progress().Finish();
-    if (updater.Outcome() == UpgradeOutcome::Succeeded) {
+    if (outcome == UpgradeOutcome::Succeeded) {
         ctx.out << Text(TextId::FirmwareUpdateDone) << "\n";
         return kExitOk;
-    }
-    if (updater.Outcome() == UpgradeOutcome::Running) {
-        // The bound passed without an answer: the link is taken down.
-        updater.Abandon();
     }
     return UpgradeFailure(ctx, session, updater, path);
 }

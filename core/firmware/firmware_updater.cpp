@@ -5,7 +5,6 @@
 #include "base/globals.h"
 #include "base/messages.h"
 #include "link/connection_manager.h"
-#include "link/message_queue.h"
 #include "protocol/frame_builder.h"
 #include "protocol/ktv_command.h"
 
@@ -80,7 +79,7 @@ CFirmwareUpdater::CFirmwareUpdater(CConnectionManager& connection)
 
 CFirmwareUpdater::~CFirmwareUpdater() {
     // The worker must not run a cycle of an updater that is gone.
-    if (IsUpgrading()) Abandon();
+    if (IsUpgrading()) StopTransfer();
     m_connection.Worker().SetUpgradeCycle(nullptr);
     std::lock_guard lock(g_csModel);
     m_connection.Command().SetUpgradeReplyHook(nullptr);
@@ -230,6 +229,12 @@ UpgradePhase CFirmwareUpdater::Phase() {
 }
 
 void CFirmwareUpdater::Abandon() {
+    m_steps.Cancel();
+    StopTransfer();
+    if (OutcomeOf(m_progress.ePhase) == UpgradeOutcome::Running) SetPhase(UpgradePhase::Failed);
+}
+
+void CFirmwareUpdater::StopTransfer() {
     m_connection.StopLink();
     m_connection.CloseActiveLink();
     g_bUpgrading = false;
@@ -264,24 +269,4 @@ FactoryResetResult CFirmwareUpdater::FactoryReset() {
 std::optional<TextId> CFirmwareUpdater::CloseGuardText() const {
     if (IsBusy()) return TextId::DontCloseUpdate;
     return std::nullopt;
-}
-
-UpgradeOutcome RunUpgrade(CFirmwareUpdater& updater, CConnectionManager& connection,
-                          CMessageQueue& messages, const std::string& path,
-                          const CMessageQueue::Handler& observe, Clock::duration limit) {
-    const auto dispatch = [&](const UiMessage& m) {
-        if (observe) observe(m);
-        if (!updater.HandleMessage(m.msg, m.wParam, m.lParam))
-            connection.HandleMessage(m.msg, m.wParam, m.lParam);
-    };
-    const bool started = updater.Start(path);
-    // What Start posted (a refusal, the search status) reaches the observer too.
-    messages.DispatchPending(dispatch);
-    if (!started) return updater.Outcome();
-    const bool ended = messages.RunUntil(
-        dispatch, [&] { return updater.Outcome() != UpgradeOutcome::Running; },
-        Clock::now() + limit);
-    if (!ended) updater.Abandon();
-    messages.DispatchPending(dispatch);
-    return updater.Outcome();
 }

@@ -12,9 +12,10 @@
 //   UM_UPGRADE_DONE     lParam 179: hand it to HandleMessage
 //
 // A front end drains its messages and offers each to HandleMessage here and
-// then to the connection manager's, or lets RunUpgrade do all of it. An
-// update dialog can instead listen (SetListener): it hears each step of the
-// start and every status, progress and outcome the messages carry.
+// then to the connection manager's, or lets the session's RunUpgrade do all
+// of it. An update dialog can instead listen (SetListener): it hears each
+// step of the start and every status, progress and outcome the messages
+// carry.
 //
 // Start returns at once when the connection manager has a step scheduler:
 // taking down a link that is up and the search for the device (every
@@ -32,7 +33,6 @@
 #include "firmware/upgrade_cycle.h"
 #include "firmware/upgrade_file.h"
 #include "firmware/upgrade_steps.h"
-#include "link/message_queue.h"
 
 class CConnectionManager;
 
@@ -105,9 +105,10 @@ public:
     // link and tell the user.
     void OnUpgradeDone(std::intptr_t lParam);
 
-    // The front end stops waiting for an update under way: the worker stops,
-    // the device is closed and g_bUpgrading cleared, so that the link is
-    // free and the dialog may close; the update counts as failed.
+    // The front end stops waiting for an update under way: the steps of the
+    // start still to come are dropped, the worker stops, the device is closed
+    // and g_bUpgrading cleared, so that the link is free and the dialog may
+    // close; the update counts as failed.
     void Abandon();
 
     // Where the update stands. A link that went down while it ran makes it
@@ -130,6 +131,8 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    // Stops the worker, closes the device and clears g_bUpgrading.
+    void StopTransfer();
     // The steps of Start.
     void DisconnectForUpgrade();
     void BeginSearch();
@@ -149,15 +152,3 @@ private:
     IUpgradeListener* m_pListener = nullptr;
     CStepGuard m_steps;  // the start's steps; none run for an updater that is gone
 };
-
-// Runs a whole update for a front end without a window system: Start, then
-// drains `messages` (the installed message sink) through the updater and the
-// connection manager until the update ends or `limit` passes. Every message,
-// the updater's and the manager's included, is also handed to `observe`
-// (progress, status lines, message boxes). A time limit that passes stops
-// the link and counts as a failure. The manager's scheduler, when it has one,
-// must be `messages`' own steps, which this loop runs.
-UpgradeOutcome RunUpgrade(CFirmwareUpdater& updater, CConnectionManager& connection,
-                          CMessageQueue& messages, const std::string& path,
-                          const CMessageQueue::Handler& observe,
-                          std::chrono::steady_clock::duration limit = std::chrono::minutes(30));

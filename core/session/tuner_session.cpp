@@ -17,6 +17,9 @@ namespace {
 // Beyond the link's own time-outs, which end a silent exchange long before.
 constexpr auto kWaitSlack = std::chrono::seconds(2);
 constexpr auto kRecheck = std::chrono::milliseconds(10);
+// Beyond the steps of the file: the device search, the restart into the
+// loader and the pause after it.
+constexpr int kUpgradeExtraSteps = 8;
 
 // The backends of the session; with a device chosen, only that interface is
 // visible. `base` keeps the registry the result depends on.
@@ -215,6 +218,33 @@ WaitEnd CTunerSession::RunUntil(const std::function<bool()>& condition, Clock::d
 CTunerSession::Clock::duration CTunerSession::WaitLimit(int packets) const {
     const LinkTimings& t = m_manager->Timings();
     return t.cycleLimit * (packets + 2) + 2 * t.disconnectWait + kWaitSlack;
+}
+
+// ---- Firmware update ----
+
+UpgradeOutcome CTunerSession::RunUpgrade(CFirmwareUpdater& updater, const std::string& path,
+                                         const std::function<void(const UiMessage&)>& observe,
+                                         std::optional<Clock::duration> limit) {
+    const MessageFilter previous = m_filter;
+    m_filter = [&](const UiMessage& m) {
+        if (observe) observe(m);
+        return updater.HandleMessage(m.msg, m.wParam, m.lParam);
+    };
+    // What Start posted (a refusal, the search status) is seen too.
+    const bool started = updater.Start(path);
+    Drain();
+    if (started) {
+        const LinkTimings& t = m_manager->Timings();
+        const Clock::duration bound =
+            limit.value_or((updater.ProgressTotal() + kUpgradeExtraSteps) * t.upgradeCycleLimit +
+                           t.upgradeSearchWindow + t.postBootReopenWait + t.postSearchPause);
+        const WaitEnd end =
+            RunUntil([&] { return updater.Outcome() != UpgradeOutcome::Running; }, bound, false);
+        if (end != WaitEnd::Done) updater.Abandon();
+        Drain();
+    }
+    m_filter = previous;
+    return updater.Outcome();
 }
 
 // ---- Connecting ----

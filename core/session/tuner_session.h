@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "base/texts.h"
+#include "firmware/firmware_updater.h"
 #include "link/connection_manager.h"
 #include "link/hid_registry.h"
 #include "link/link_timings.h"
@@ -112,6 +113,18 @@ public:
     // the disconnect waits and some slack. Every real failure ends the wait
     // sooner through the link's own time-outs.
     Clock::duration WaitLimit(int packets) const;
+
+    // ---- Firmware update, for a front end without an update dialog ----
+    // A whole update with `updater` (made on Manager()): Start, then the
+    // messages drained through the updater first and the session after it
+    // until the update ends. `observe` sees every message before them
+    // (progress, status lines, message boxes). The wait is bounded by every
+    // step of the loaded file at its time-out plus the search and the
+    // restart, or by `limit` when given; a wait that passes its bound, or
+    // that the interrupt check ends, abandons the update (a failure).
+    UpgradeOutcome RunUpgrade(CFirmwareUpdater& updater, const std::string& path,
+                              const std::function<void(const UiMessage&)>& observe = {},
+                              std::optional<Clock::duration> limit = std::nullopt);
 
     // ---- Connecting ----
     // Whether a device the session may open is present now.

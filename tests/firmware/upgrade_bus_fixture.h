@@ -2,8 +2,8 @@
 // Updates over a virtual bus: the firmware fixture with the session host (a
 // virtual processor served on a bus of its own, the session every front end
 // runs) and an updater on the session's connection manager. The session's
-// queue is the message sink; Run drains it through the updater and the
-// manager, as a front end without a window does.
+// queue is the message sink; every message drained is recorded and offered
+// to the updater before the session, as the update dialog's front end does.
 
 #include <chrono>
 #include <functional>
@@ -22,6 +22,10 @@ protected:
     void SetUp() override {
         FirmwareTest::SetUp();
         g_pMessageSink = &m_queue;
+        m_host.Session().SetMessageFilter([this](const UiMessage& m) {
+            m_seen.push_back(m);
+            return m_updater.HandleMessage(m.msg, m.wParam, m.lParam);
+        });
     }
 
     // The processor on the bus, and the manager watching for it.
@@ -34,11 +38,12 @@ protected:
     }
     SimServer& Server() { return *m_pServer; }
 
-    // A whole update; every message is recorded and handed to `observe`.
+    // A whole update as a front end without a window runs it; `observe`
+    // sees every message too.
     UpgradeOutcome Run(const std::string& path, const CMessageQueue::Handler& observe = {},
                        std::chrono::steady_clock::duration limit = std::chrono::seconds(60)) {
-        return RunUpgrade(
-            m_updater, m_manager, m_queue, path,
+        return m_host.Session().RunUpgrade(
+            m_updater, path,
             [&](const UiMessage& m) {
                 m_seen.push_back(m);
                 if (observe) observe(m);
@@ -46,17 +51,10 @@ protected:
             limit);
     }
 
-    // One message as a front end hands it on: the updater's first.
-    void Handle(const UiMessage& m) {
-        m_seen.push_back(m);
-        if (!m_updater.HandleMessage(m.msg, m.wParam, m.lParam))
-            m_manager.HandleMessage(m.msg, m.wParam, m.lParam);
-    }
-    // Dispatches messages until the condition holds; false when `limit` passed.
+    // Drains messages until the condition holds; false when `limit` passed.
     bool RunMessagesUntil(const std::function<bool()>& condition,
                           std::chrono::steady_clock::duration limit = std::chrono::seconds(20)) {
-        return m_queue.RunUntil([this](const UiMessage& m) { Handle(m); }, condition,
-                                std::chrono::steady_clock::now() + limit);
+        return m_host.Session().RunUntil(condition, limit, false) == WaitEnd::Done;
     }
 
     // The link is down and nothing says an update still runs.

@@ -252,7 +252,7 @@ TEST_F(UpgradeTest, RefusedFileSendsNothing) {
 TEST_F(UpgradeTest, FactoryReset) {
     StartDevice();
     EXPECT_EQ(m_updater.FactoryReset(), FactoryResetResult::NotConnected);
-    m_queue.DispatchPending([this](const UiMessage& m) { m_seen.push_back(m); });
+    m_host.Session().Drain();
     EXPECT_EQ(Texts(UM_SHOW_MESSAGE), std::vector<TextId>{TextId::DeviceNotConnected});
 
     ASSERT_TRUE(m_manager.ConnectUsb());

@@ -177,8 +177,11 @@ protected:
         }
         ASSERT_EQ(seen, 2) << "the device did not come back";
         if (replugged) RunMessagesUntil([this] { return m_manager.IsConnected(); }, 1s);
-        m_queue.DispatchPending([this](const UiMessage& m) { Handle(m); });
+        m_host.Session().Drain();
+        // The worker may still write until the link is closed.
         if (m_manager.IsConnected()) m_manager.Disconnect();
+        ASSERT_TRUE(RunMessagesUntil(
+            [this] { return m_manager.State() == ConnectionState::Disconnected; }));
         m_processor.ClearRequestLog();
         m_watchdog.Beat();
     }

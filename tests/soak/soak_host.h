@@ -10,8 +10,8 @@ namespace soak {
 
 using namespace std::chrono_literals;
 
-inline LinkTimings SoakLinkTimings() {
-    LinkTimings t;
+// Link time-outs of tens of milliseconds over `t`.
+inline LinkTimings SoakLinkTimings(LinkTimings t = {}) {
     t.writeWait = 20ms;
     t.readWait = 60ms;
     t.cycleLimit = 120ms;
@@ -21,13 +21,10 @@ inline LinkTimings SoakLinkTimings() {
     return t;
 }
 
-// The update's waits on top: the device comes back 20 ms after the boot step.
+// The update's short search on top, and step waits of their own: the device
+// comes back 20 ms after the boot step.
 inline LinkTimings SoakUpdateTimings() {
-    LinkTimings t = SoakLinkTimings();
-    t.upgradeSearchRetry = 5ms;
-    t.upgradeSearchWindow = 300ms;
-    t.searchPatternDuration = 30ms;
-    t.postSearchPause = 10ms;
+    LinkTimings t = SoakLinkTimings(test_support::ShortTimings());
     t.postBootReopenWait = 150ms;
     t.upgradeCycleLimit = 1000ms;
     test_support::SetStepReplyWaits(t, 100ms);
