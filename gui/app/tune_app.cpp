@@ -81,6 +81,7 @@ CTuneApp::CTuneApp(SessionOptions options)
                      [this](int variant) { m_workspace->ShowVariantLooks(variant); }});
     m_menus->openSetModal = [car] { car->OpenVariantDialog(); };
     m_workspace->ChainFocusByArea();
+    m_workspace->StyleButtons();
 
     // Posted: a field may refuse a value while the refresh holds the model
     // lock, and a message box must never wait with it held.

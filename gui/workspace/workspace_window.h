@@ -60,6 +60,9 @@ public:
     // the equalizer and the crossover group in that order. Call once every
     // area is filled.
     void ChainFocusByArea();
+    // Gives every push button in the window, the areas' included, the
+    // switched-on look; called once the areas are filled.
+    void StyleButtons();
 
     // What the window's own buttons ask of the application.
     std::function<void()> onConnectClicked;

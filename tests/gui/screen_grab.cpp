@@ -1,5 +1,5 @@
 // Saves the whole X screen as a PNG: the screenshots of the application
-// under Xvfb (scripts/screenshot), without an image tool on the machine.
+// under Xvfb (scripts/screenshots), without an image tool on the machine.
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
