@@ -171,13 +171,19 @@ void GraphWidget::PaintCurves() {
     QPainter p(&m_curves);
     p.translate(-plot.topLeft());
     p.setRenderHint(QPainter::Antialiasing, true);
+    // A 2-pixel stroke drawn as the same anti-aliased 1-pixel line four
+    // times, shifted by a pixel right and down around the curve: the raster
+    // engine draws thin lines on a fast path, and this costs about a third
+    // of a wide pen's outline, which it would fill as a polygon.
     QPolygonF line(kGridPoints);
     for (const GraphCurve& c : s.curves) {
-        p.setPen(QPen(c.grey ? QColor(83, 83, 83) : FromColorRef(c.color), kCurvePen, Qt::SolidLine,
-                      Qt::FlatCap, Qt::BevelJoin));
+        QPen pen(c.grey ? QColor(83, 83, 83) : FromColorRef(c.color), 1.0);
+        pen.setCosmetic(true);
+        p.setPen(pen);
         for (int i = 0; i < kGridPoints; ++i)
-            line[i] = QPointF(c.points[i].x, c.points[i].y);
-        p.drawPolyline(line);
+            line[i] = QPointF(c.points[i].x - kCurvePen / 4, c.points[i].y - kCurvePen / 4);
+        for (const QPointF shift : {QPointF(0, 0), QPointF(1, 0), QPointF(0, 1), QPointF(1, 1)})
+            p.drawPolyline(line.translated(shift));
     }
     m_curveRevision = s.curveRevision;
     m_curvesValid = true;
