@@ -1,6 +1,13 @@
 #include "gui/controls/fader.h"
 
+#include <QPainter>
+#include <QStyleOptionSlider>
+
 #include "gui/controls/look.h"
+
+namespace {
+constexpr int kHighlightAlpha = 200;
+}  // namespace
 
 CFader::CFader(QWidget* parent) : QSlider(Qt::Vertical, parent) {
     setFocusPolicy(Qt::ClickFocus);
@@ -20,8 +27,25 @@ void CFader::SetPos(int pos) {
 void CFader::SetHighlight(bool on) {
     if (on == m_bHighlighted) return;
     m_bHighlighted = on;
-    QPalette pal = palette();
-    pal.setColor(QPalette::Button, on ? kHighlightColour : QPalette().color(QPalette::Button));
-    setPalette(pal);
     update();
+}
+
+// The highlight is painted over the handle rather than set as a palette:
+// every new palette gives the style new names for its cached pictures of
+// the groove and handle, and with the highlight moving from band to band
+// those pictures piled up in memory.
+void CFader::paintEvent(QPaintEvent* event) {
+    QSlider::paintEvent(event);
+    if (!m_bHighlighted) return;
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    QColor fill = kHighlightColour;
+    fill.setAlpha(kHighlightAlpha);
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(handle).adjusted(1, 1, -1, -1), 2, 2);
 }

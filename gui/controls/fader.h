@@ -17,6 +17,9 @@ public:
     void SetHighlight(bool on);
     bool IsHighlighted() const { return m_bHighlighted; }
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 signals:
     void moved(int pos);
     void released(int pos);
