@@ -5,7 +5,9 @@
 //     first paint (shown_ms), and from there to the first read-all loaded
 //     and shown (online_ms), beside the read-all's floor (floor_ms: 16
 //     replies and 17 link pauses, as in the link benchmark); the resident
-//     set once online (rss_kib) and its peak so far (peak_rss_kib).
+//     set once online (rss_kib) and its peak so far (peak_rss_kib); when
+//     the link began connecting and reading, from the first paint
+//     (connecting_ms, reading_ms; negative when before it).
 //
 // The application writes its marks when TQR905_STARTUP_MARKS names a file
 // (see gui/app/startup_marks.h); both sides read the monotonic clock.
