@@ -69,9 +69,9 @@ bool IsSearchPattern(const Report& report) {
 }
 
 std::vector<BYTE> BuildReplyWire(const ReplyHeader& header, std::span<const BYTE> data) {
-    std::vector<BYTE> wire(kPreambleLength, kPreambleByte);
-    const size_t start = wire.size();
-    wire.resize(start + kReplyOverhead + data.size(), 0);
+    const size_t start = kPreambleLength;
+    std::vector<BYTE> wire(start + kReplyOverhead + data.size(), 0);
+    std::fill_n(wire.begin(), start, kPreambleByte);
     BYTE* frame = wire.data() + start;
     frame[kReplyStart] = kFrameStart;
     frame[kReplyCommand] = header.command;
