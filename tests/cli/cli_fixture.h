@@ -66,14 +66,6 @@ protected:
 
     std::string FilePath(const std::string& name) const { return m_files.Path() + "/" + name; }
 
-    // The requests the processor got that change something.
-    int WritesReceived() const {
-        int writes = 0;
-        for (const auto& entry : processor.RequestLog())
-            writes += entry.command == CMD_WRITE;
-        return writes;
-    }
-
     TempDir m_files;
     CliHooks m_hooks;
 };

@@ -39,7 +39,7 @@ TEST(GroupOperations, RefusedStoreAndOfflineDeleteChangeNothing) {
     host.AddDevice();
     ASSERT_TRUE(host.ConnectOnline());
     const GroupNames before = ReadGroupNames();
-    const int requests = static_cast<int>(host.processor.RequestLog().size());
+    const int writes = host.WritesReceived();
 
     EXPECT_FALSE(StoreToGroup(host.Session(), 2, "   "));
     g_bOnline = false;  // as while a recall reads the group
@@ -48,7 +48,7 @@ TEST(GroupOperations, RefusedStoreAndOfflineDeleteChangeNothing) {
 
     EXPECT_EQ(ReadGroupNames(), before);
     EXPECT_TRUE(NothingPending(host.Model(), host.Command()));
-    EXPECT_EQ(static_cast<int>(host.processor.RequestLog().size()), requests);
+    EXPECT_EQ(host.WritesReceived(), writes);
 }
 
 TEST(GroupOperations, StoreAndDeleteReachTheDevice) {

@@ -16,6 +16,7 @@
 #include "link/hid_registry.h"
 #include "link/link_test_util.h"
 #include "link/vhid_backend.h"
+#include "protocol/frame_format.h"
 #include "sim/sim_server.h"
 #include "sim/virtual_processor.h"
 
@@ -82,6 +83,15 @@ public:
     const std::string& ClaimsPath() const { return m_claims.Path(); }
     // The backends that see only this bus.
     std::unique_ptr<HidBackendRegistry> Registry() const { return VhidOnly(m_bus.Path()); }
+
+    // The requests `processor` got that change something. While a link is
+    // up it keeps polling the status, so count these rather than requests.
+    int WritesReceived() const {
+        int writes = 0;
+        for (const auto& entry : processor.RequestLog())
+            writes += entry.command == CMD_WRITE;
+        return writes;
+    }
 
     CVirtualProcessor processor;
 
