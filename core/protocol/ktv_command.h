@@ -66,6 +66,9 @@ public:
     // unanswered: the device then reported its source from before that write.
     void SetShownSource(int source) { m_nShownSource = source; }
     int GetShownSource() const { return m_nShownSource; }
+    // A settings write queued and not yet acknowledged, or marked for the
+    // queue pump. Under g_csModel.
+    bool SettingsWriteOutstanding() const;
 
     // Installed by the firmware update: runs for each reply to an upgrade step
     // packet, with the packet's step code.
@@ -107,7 +110,6 @@ private:
     void StoreBlock(const ReplyHeader& reply);
     void StoreSystemItem(const ReplyHeader& reply);
     void ReportSource(const ReplyHeader& reply);
-    bool SettingsWriteOutstanding() const;
     void EndFrame();
 
     std::deque<std::unique_ptr<CSendData>> m_SendQueue;

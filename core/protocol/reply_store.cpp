@@ -182,7 +182,6 @@ void CKTVCommand::ReportSource(const ReplyHeader& reply) {
     }
 }
 
-// Queued and not yet acknowledged, or marked for the queue pump.
 bool CKTVCommand::SettingsWriteOutstanding() const {
     if (g_bSendSysSettings) return true;
     return std::any_of(m_SendQueue.begin(), m_SendQueue.end(), [](const auto& packet) {

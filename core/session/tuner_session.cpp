@@ -108,6 +108,7 @@ std::size_t CTunerSession::Drain() {
 
 void CTunerSession::Dispatch(const UiMessage& message) {
     if (m_filter && m_filter(message)) return;
+    if (IsStaleSourceReport(message)) return;
     Tell([&](IChangeListener& l) { l.OnMessage(message); });
     if (message.receiver == MessageReceiver::PresetDialogs) {
         if (message.msg == UM_PRESET_MENU) {
@@ -119,6 +120,17 @@ void CTunerSession::Dispatch(const UiMessage& message) {
     Note(message);
     m_manager->HandleMessage(message.msg, message.wParam, message.lParam);
     ActOnMainViewMessage(message);
+}
+
+// A source report the link posted just before the user picked another source
+// is handled after that choice. While the choice's write is unanswered, the
+// report can only be the device's old source; taken, it would put that source
+// back on the screen and into the settings the write sends. The first poll
+// after the answer reports the device's source again.
+bool CTunerSession::IsStaleSourceReport(const UiMessage& message) const {
+    if (message.msg != UM_SOURCE_CHANGED) return false;
+    std::lock_guard lock(g_csModel);
+    return m_command.SettingsWriteOutstanding();
 }
 
 // Taken before the manager acts: a refused identification is blanked by it.

@@ -174,6 +174,7 @@ private:
     void OnModelReloaded(int group) override;
     void OnTransferHidden() override;
 
+    bool IsStaleSourceReport(const UiMessage& message) const;
     void Note(const UiMessage& message);
     void ActOnMainViewMessage(const UiMessage& message);
     void OnEffectLoaded(int group);

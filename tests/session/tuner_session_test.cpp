@@ -133,6 +133,28 @@ TEST(TunerSession, SourceReportedByTheDeviceReachesModelAndListeners) {
     EXPECT_EQ(ReadSystemAreaView().source, 1);
 }
 
+// The link reported the device's source just before the user picked another;
+// the report is handled after the choice, while its write is still unsent.
+TEST(TunerSession, SourceReportOlderThanTheUsersChoiceIsDropped) {
+    SessionHost host;
+    host.AddDevice();
+    ASSERT_TRUE(host.ConnectOnline());
+    ASSERT_EQ(host.processor.ActiveSource(), 0);
+    host.heard.Clear();
+    {
+        std::lock_guard pump(g_csModel);  // the worker cannot send meanwhile
+        PostUiMessage(UM_SOURCE_CHANGED, 1);
+        ASSERT_TRUE(host.Session().ApplyEdits({{{EditKind::Source, 0, 0}, 2, {}}}).ok);
+        host.Session().Drain();
+        EXPECT_EQ(g_SysSettings[kSysInputSource], 2);
+        EXPECT_EQ(host.heard.Seen(UM_SOURCE_CHANGED), 0);
+    }
+    ASSERT_TRUE(host.RunUntil([&] { return NothingPending(host.Model(), host.Command()); }));
+    EXPECT_EQ(host.processor.ActiveSource(), 2);
+    EXPECT_TRUE(host.heard.sources.empty());
+    EXPECT_EQ(g_SysSettings[kSysInputSource], 2);
+}
+
 TEST(TunerSession, LimiterBlockLimitsTheListeningPositionSelection) {
     SessionHost host;
     g_ListenPositions[kListenSelectionByte] = 7;
