@@ -100,6 +100,10 @@ public:
         BYTE item = 0;
         BYTE link = 0;
         int payloadLength = 0;
+        // What a link sends whenever it has nothing else to send.
+        bool IsStatusPoll() const {
+            return command == CMD_READ && type == BT_SYSTEM && index == SYS_STATUS;
+        }
     };
     static constexpr size_t kRequestLogLimit = 10000;  // oldest entries are dropped
 
