@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
-#include "workspace/edits.h"
+#include "edits/edits.h"
 
 namespace {
 

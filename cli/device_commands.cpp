@@ -12,10 +12,10 @@
 #include "cli/device_session.h"
 #include "cli/json_writer.h"
 #include "cli/settings_print.h"
+#include "edits/bulk_ops.h"
 #include "link/claims.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
-#include "workspace/bulk_ops.h"
 #include "workspace/group_operations.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "cli/device_session.h"
-#include "workspace/edits.h"
+#include "edits/edits.h"
 
 namespace {
 

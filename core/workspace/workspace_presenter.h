@@ -15,7 +15,7 @@
 #include <array>
 #include <vector>
 
-#include "workspace/edits.h"
+#include "edits/edits.h"
 #include "workspace/workspace_host.h"
 #include "workspace/workspace_parts.h"
 #include "workspace/workspace_view.h"
