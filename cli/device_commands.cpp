@@ -12,6 +12,7 @@
 #include "cli/device_session.h"
 #include "cli/json_writer.h"
 #include "cli/settings_print.h"
+#include "cli/terminal_text.h"
 #include "edits/bulk_ops.h"
 #include "link/claims.h"
 #include "model/text_field.h"
@@ -104,6 +105,8 @@ int CheckName(CliContext& ctx, const std::string& name) {
             return kExitOk;
         case GroupNameProblem::NotGbk:
             return Fail(ctx, kExitRefused, "the name has characters a group name cannot hold");
+        case GroupNameProblem::Control:
+            return Fail(ctx, kExitRefused, "the name has control characters");
         case GroupNameProblem::TooLong:
             return Fail(ctx, kExitRefused,
                         "the name is longer than " + std::to_string(kGroupNameBytes) +
@@ -122,7 +125,7 @@ void PrintNames(CliContext& ctx, const GroupNames& names) {
     }
     for (int g = 0; g < kDeviceGroupCount; ++g) {
         const std::string& name = names[static_cast<std::size_t>(g)];
-        ctx.out << g + 1 << "  " << (name.empty() ? "(unused)" : name) << "\n";
+        ctx.out << g + 1 << "  " << (name.empty() ? "(unused)" : TerminalText(name)) << "\n";
     }
 }
 
@@ -160,8 +163,8 @@ int CmdDevices(CliContext& ctx) {
     }
     if (found.empty()) ctx.out << "no TQR-905 found\n";
     for (const HidDeviceInfo& info : found) {
-        ctx.out << info.strPath << "  " << HexId(info.nVendorId) << ":" << HexId(info.nProductId)
-                << " v" << HexId(info.nVersion) << "  "
+        ctx.out << TerminalText(info.strPath) << "  " << HexId(info.nVendorId) << ":"
+                << HexId(info.nProductId) << " v" << HexId(info.nVersion) << "  "
                 << (IsPathFree(info.strPath) ? "free" : "held by another copy") << "\n";
     }
     return kExitOk;
@@ -178,8 +181,8 @@ int CmdInfo(CliContext& ctx) {
             json.Member("state", state);
             json.EndObject();
         } else {
-            ctx.out << "device: " << session.Session().DevicePath() << "\n"
-                    << "identification: " << session.Identification() << "\n"
+            ctx.out << "device: " << TerminalText(session.Session().DevicePath()) << "\n"
+                    << "identification: " << TerminalText(session.Identification()) << "\n"
                     << "state: " << state << "\n";
         }
         return kExitOk;
@@ -247,7 +250,7 @@ int CmdRecall(CliContext& ctx) {
             kReadGroupPackets);
         if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "recalling the group");
         const std::string name = ReadGroupNames()[static_cast<std::size_t>(*group - 1)];
-        ctx.out << "recalled group " << *group << " \"" << name << "\"\n";
+        ctx.out << "recalled group " << *group << " \"" << TerminalText(name) << "\"\n";
         return kExitOk;
     });
 }

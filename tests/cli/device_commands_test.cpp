@@ -47,6 +47,46 @@ TEST_F(DeviceCommandsTest, InfoAndShowReportTheIdentifiedDevice) {
     EXPECT_TRUE(IsPathFree(server.InterfacePath()));
 }
 
+// Names and the identification come from files and devices: printed as they
+// are, an escape sequence in them would drive the user's terminal.
+TEST_F(DeviceCommandsTest, TextFromTheDeviceReachesTheTerminalWithoutControls) {
+    sim::DeviceMemory memory = processor.Memory();
+    const char kEvil[] = "A\x1b]0;x\x07";  // sets the terminal's title
+    std::copy_n(kEvil, sizeof kEvil, memory.groups[1].begin() + kImageNameOffset);
+    std::copy_n("C\x1b[2J", 7, memory.current.begin() + OutSlotOffset(0) + kOutName);
+    processor.SetMemory(memory);
+    processor.SetIdentification("TQR-905-31EQ-V3\x1b[");
+    AddDevice();
+
+    struct Case {
+        std::vector<std::string> args;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {{"names"}, "2  A\\x1b]0;x\\x07"},
+        {{"show"}, "2  A\\x1b]0;x\\x07"},
+        {{"show"}, "CH1 \"C\\x1b[2J\""},
+        {{"show"}, "identification: TQR-905-31EQ-V3\\x1b["},
+        {{"info"}, "identification: TQR-905-31EQ-V3\\x1b["},
+        {{"get", "ch1.name"}, "ch1.name=C\\x1b[2J"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = Cli(c.args);
+        ASSERT_EQ(run.status, kExitOk) << c.args[0] << ": " << run.err;
+        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << c.args[0];
+        EXPECT_NE(run.out.find(c.shown), std::string::npos) << c.args[0] << ":\n" << run.out;
+    }
+    // Error lines quote what was typed.
+    const CliRun refused = Cli({"get", "ch1.\x1b[2J"});
+    EXPECT_EQ(refused.status, kExitRefused);
+    EXPECT_NE(refused.err.find("'ch1.\\x1b[2J'"), std::string::npos) << refused.err;
+    // JSON keeps the text, escaped as JSON does.
+    const CliRun json = Cli({"names", "--json"});
+    ASSERT_EQ(json.status, kExitOk) << json.err;
+    EXPECT_EQ(json.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(Json(json.out).items[1]["name"].text, "A\x1b]0;x\x07");
+}
+
 TEST_F(DeviceCommandsTest, DevicesListsProcessorsAndWhetherAnotherCopyHoldsThem) {
     EXPECT_EQ(Json(Cli({"devices", "--json"}).out).items.size(), 0u);
     SimServer& first = AddDevice();
@@ -286,6 +326,7 @@ TEST_F(DeviceCommandsTest, GroupNameRules) {
         {std::string(13, ' '), kExitRefused, "The name can not be all spaces!"},
         {"", kExitRefused, "The name can not be all spaces!"},
         {"abcdefghijklmn", kExitRefused, "longer than 13"},
+        {"Rock\x1b]0;x\x07", kExitRefused, "the name has control characters"},
         {"摇滚摇滚摇滚摇", kExitRefused, "longer than 13"},  // 14 bytes in GBK
         {" a", kExitOk, " a"},
         {"abcdefghijklm", kExitOk, "abcdefghijklm"},
