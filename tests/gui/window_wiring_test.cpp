@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "base/globals.h"
 #include "controls/num_value.h"
@@ -43,6 +43,24 @@ std::unique_ptr<CTuneApp> OfflineApp() {
     app->MainWindow().show();
     return app;
 }
+
+// Closes each popup (menu or list) as soon as it shows, for as long as it
+// lives; `seen` gets the widget each closed popup was opened from.
+class PopupCloser {
+public:
+    explicit PopupCloser(QWidget** seen = nullptr) {
+        QObject::connect(&m_timer, &QTimer::timeout, [seen] {
+            QWidget* popup = QApplication::activePopupWidget();
+            if (popup == nullptr) return;
+            if (seen != nullptr) *seen = popup->parentWidget();
+            popup->close();
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
 
 QStringList Entries(const QComboBox* list) {
     QStringList entries;
@@ -221,12 +239,9 @@ private slots:
         QTest::mouseClick(field->Edit(), Qt::LeftButton, {}, QPoint(4, 4));
         QTest::keyClicks(field->Edit(), "7.5");
         QCOMPARE(bandGain(), before);
-        if (popup) {
-            // Menus and lists open a popup: it is closed once it shows.
-            QTimer::singleShot(100, [] {
-                if (QWidget* shown = QApplication::activePopupWidget()) shown->close();
-            });
-        }
+        // Menus and lists open a popup: it is closed once it shows.
+        std::optional<PopupCloser> closer;
+        if (popup) closer.emplace();
         QWidget* target = w.findChild<QWidget*>(pressed);
         QVERIFY(target != nullptr);
         QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(6, 6));
@@ -241,11 +256,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&app->MainWindow()));
         auto* sound = w.findChild<QAbstractButton*>("top.groups");
         QWidget* anchor = nullptr;
-        QTimer::singleShot(100, [&] {
-            QWidget* popup = QApplication::activePopupWidget();
-            if (auto* menu = qobject_cast<QMenu*>(popup)) anchor = menu->parentWidget();
-            if (popup) popup->close();
-        });
+        const PopupCloser closer(&anchor);
         // Placed from the button it belongs to (the offscreen screen is too
         // small to compare positions: the menu is moved onto it).
         QTest::mouseClick(sound, Qt::LeftButton);
