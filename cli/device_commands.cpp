@@ -15,6 +15,8 @@
 #include "cli/terminal_text.h"
 #include "edits/bulk_ops.h"
 #include "link/claims.h"
+#include "link/fd_util.h"
+#include "link/vhid_bus.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
 #include "workspace/group_operations.h"
@@ -145,6 +147,14 @@ int CmdDevices(CliContext& ctx) {
         for (const HidDeviceInfo& info : registry->EnumerateAll()) {
             if (MatchesDevice(info)) found.push_back(info);
         }
+    }
+    // A bus directory that is passed over silently would look like no device.
+    const std::string bus = vhid::BusDirectory();
+    std::string why;
+    if (bus.empty()) {
+        ctx.err << "tqr905: note: " << vhid::kNoBusDirectory << "\n";
+    } else if (std::filesystem::exists(bus) && !IsPrivateDirectory(bus, &why)) {
+        ctx.err << "tqr905: note: virtual bus not used: " << TerminalText(why) << "\n";
     }
     if (ctx.line.Has("json")) {
         JsonWriter json(ctx.out);

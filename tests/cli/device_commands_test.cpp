@@ -1,6 +1,8 @@
 // The device commands against a virtual processor: what they print, what
 // they leave in the device's memory, and how they fail.
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -85,6 +87,30 @@ TEST_F(DeviceCommandsTest, TextFromTheDeviceReachesTheTerminalWithoutControls) {
     ASSERT_EQ(json.status, kExitOk) << json.err;
     EXPECT_EQ(json.out.find('\x1b'), std::string::npos);
     EXPECT_EQ(Json(json.out).items[1]["name"].text, "A\x1b]0;x\x07");
+}
+
+// A bus the programs will not use is named with the reason, instead of a
+// bare "no TQR-905 found".
+TEST_F(DeviceCommandsTest, DevicesSaysWhyTheVirtualBusIsNotUsed) {
+    ASSERT_EQ(::chmod(BusPath().c_str(), 0777), 0);
+    const CliRun open = Cli({"devices"});
+    ASSERT_EQ(::chmod(BusPath().c_str(), 0700), 0);
+    EXPECT_NE(open.err.find("virtual bus not used: unable to use " + BusPath() +
+                            ": other users may write to it"),
+              std::string::npos)
+        << open.err;
+
+    const char* saved = ::getenv("XDG_RUNTIME_DIR");
+    const std::string runtime = saved != nullptr ? saved : "";
+    ::unsetenv("TQR905_VHID_DIR");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const CliRun none = Cli({"devices"});
+    ::setenv("TQR905_VHID_DIR", BusPath().c_str(), 1);
+    if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_NE(none.err.find("XDG_RUNTIME_DIR is not set"), std::string::npos) << none.err;
+
+    const CliRun fine = Cli({"devices"});
+    EXPECT_EQ(fine.err, "");
 }
 
 TEST_F(DeviceCommandsTest, DevicesListsProcessorsAndWhetherAnotherCopyHoldsThem) {
