@@ -329,20 +329,23 @@ int main(int argc, char** argv) {
         case ParseOutcome::Run:
             break;
     }
+    CVirtualProcessor processor;
+    SimServer server(processor, settings.server);
+    if (!settings.quiet) server.SetEventLog(Note);
+    // The state file is read while Ctrl-C still ends the program; the
+    // signals are blocked only before the server starts its threads.
+    LinkStatus started = server.LoadState();
+    if (!started) {
+        Note(started.ErrorText());
+        return 1;
+    }
     const int signalFd = BlockSignals();
     if (signalFd < 0) {
         Note("unable to take signals");
         return 1;
     }
-
-    CVirtualProcessor processor;
-    SimServer server(processor, settings.server);
-    if (!settings.quiet) server.SetEventLog(Note);
-    LinkStatus started = server.LoadState();
-    if (started) {
-        ApplyDeviceSettings(settings, server);
-        started = server.Start();
-    }
+    ApplyDeviceSettings(settings, server);
+    started = server.Start();
     if (!started) {
         Note(started.ErrorText());
         return 1;
