@@ -32,10 +32,13 @@ int LineCount(const std::string& text) {
     return lines;
 }
 
+constexpr const char* kRewExport =
+    "* Measurement data measured by REW V5.20\n* Freq(Hz)\tSPL(dB)\tPhase(degrees)\n"
+    "20.000000\t88.4\t12.5810\n20.299999\t88.5\t11.9720\n1000\t90\t0\n";
+
 void WriteSeeds(const SeedSink& sink) {
     const char* texts[] = {
-        "* Measurement data measured by REW V5.20\n* Freq(Hz)\tSPL(dB)\tPhase(degrees)\n"
-        "20.000000\t88.4\t12.5810\n20.299999\t88.5\t11.9720\n1000\t90\t0\n",
+        kRewExport,
         "20, 88.4, 1\r\n40, 87, 2\r\n80, 86.5, 3",
         "20;88,4\n40;87,0\n",
         "\xEF\xBB\xBF* \xB5\n10 1e1\n20 +2.5e-1\n",

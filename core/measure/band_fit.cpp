@@ -84,6 +84,7 @@ struct FitSpace {
     ResponseCurve target{};
     double gainLow = -kMaxGainDb;
     double gainHigh = 0;
+    bool shelves = true;
     // e^-jw and e^-2jw at each range point.
     std::vector<double> cos1, sin1, cos2, sin2;
 
@@ -370,7 +371,8 @@ std::vector<FreeBand> Candidates(const FitSpace& space, const std::vector<double
     peaking.gain = gain;
     out.push_back(peaking);
     // An error that runs off an end of the range may be a shelf's job.
-    const bool atLow = run.first == 0, atHigh = run.last + 1 == idx.size();
+    const bool atLow = space.shelves && run.first == 0;
+    const bool atHigh = space.shelves && run.last + 1 == idx.size();
     for (int slope = 0; slope < kShelfSlopes; ++slope) {
         FreeBand shelf;
         shelf.slope = slope;
@@ -585,15 +587,18 @@ std::vector<BandSetting> BandSettingsOf(const CKTVEQ& eq) {
     return out;
 }
 
+void PutBandRecord(const BandSetting& b, BYTE record[kBandRecordSize]) {
+    PutWord(record + kBandFreq, static_cast<unsigned>(b.freq));
+    PutWord(record + kBandGain, static_cast<unsigned>(b.gainIndex + kBandGainWordBase));
+    PutWord(record + kBandWidth, static_cast<unsigned>(b.bandwidthIndex));
+    record[kBandSlope] = static_cast<BYTE>(b.slope);
+    record[kBandType] = static_cast<BYTE>(b.type);
+}
+
 void SetBandSettings(CKTVEQ& eq, const std::vector<BandSetting>& bands) {
     for (std::size_t i = 0; i < bands.size(); ++i) {
-        const BandSetting& b = bands[i];
         BYTE record[kBandRecordSize] = {};
-        PutWord(record + kBandFreq, static_cast<unsigned>(b.freq));
-        PutWord(record + kBandGain, static_cast<unsigned>(b.gainIndex + kBandGainWordBase));
-        PutWord(record + kBandWidth, static_cast<unsigned>(b.bandwidthIndex));
-        record[kBandSlope] = static_cast<BYTE>(b.slope);
-        record[kBandType] = static_cast<BYTE>(b.type);
+        PutBandRecord(bands[i], record);
         eq.SetBandRecord(static_cast<int>(i), record);
     }
 }
@@ -616,6 +621,7 @@ FitResult FitBands(const FitRequest& request) {
     space.target = request.target;
     const double boost = request.cutOnly ? 0.0 : std::clamp(request.maxBoostDb, 0.0, kMaxGainDb);
     space.gainHigh = boost;
+    space.shelves = request.allowShelves;
     const GainSteps steps{0, kGainIndexFlat + static_cast<int>(std::floor(boost * 10 + 1e-9))};
 
     // Everything but the free bands, as it will stay.

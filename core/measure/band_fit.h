@@ -26,6 +26,9 @@ struct BandSetting {
 // The band's response exactly as the channel computes it.
 ResponseCurve BandCurve(const BandSetting& band);
 
+// The 8-byte band record of a setting (the frequency is also the sent one).
+void PutBandRecord(const BandSetting& band, BYTE record[kBandRecordSize]);
+
 // The bands of an equalizer in device form, and back: the settings are
 // loaded into the bands as from a record.
 std::vector<BandSetting> BandSettingsOf(const CKTVEQ& eq);
@@ -41,6 +44,7 @@ struct FitRequest {
     FreqRange range;
     bool cutOnly = true;
     double maxBoostDb = 6;  // with cutOnly false; at most +20 dB
+    bool allowShelves = true;  // else every band the fit sets is peaking
 };
 
 struct FitResult {

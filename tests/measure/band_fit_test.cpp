@@ -212,6 +212,17 @@ TEST(BandFit, BoostStaysWithinTheAllowedGain) {
     }
 }
 
+TEST(BandFit, PeakingOnlyWhenShelvesAreNotAllowed) {
+    // A tilt and a roll-off: errors that run off the range's ends.
+    FitRequest request = fit_corpus::RequestFor(fit_corpus::RoomCase(6, true), false, 20);
+    request.allowShelves = false;
+    const FitResult result = FitBands(request);
+    ExpectSound(request, result);
+    for (const BandSetting& b : result.bands)
+        EXPECT_EQ(b.type, kBandPeaking);
+    EXPECT_LT(result.rmsAfter, 0.3);
+}
+
 TEST(BandFit, NothingToDoChangesNothing) {
     const Case c = fit_corpus::RoomCase(1, false);
     FitRequest noFree = fit_corpus::RequestFor(c, true, 6);

@@ -111,6 +111,13 @@ TEST(HouseCurve, OnePointIsEnoughAndRowsMustBeWhole) {
     }
 }
 
+TEST(PointFile, WrittenPointsReadBackExactly) {
+    const CurvePoints points = {{19.999999999999996, 1000.5, 20000}, {-1e-300, 88.123456789, 1e6}};
+    const PointFileResult back = ReadMeasurement(MeasurementText(points));
+    ASSERT_TRUE(std::holds_alternative<CurvePoints>(back));
+    EXPECT_EQ(std::get<CurvePoints>(back), points);
+}
+
 TEST(PointFile, RefusalTextNamesLineAndFault) {
     EXPECT_EQ(RefusalText({PointFileError::NotAscending, 12}),
               "line 12: frequency not above the line before");
