@@ -179,8 +179,6 @@ void CWorkspaceWindow::BuildTopBar() {
     m_pMasterField->AttachFader(m_pMasterFader);
     connect(m_pMasterField, &CNumField::committed, this,
             [this](int step) { Forward([&](auto& p) { p.OnMasterVolumeCommitted(step); }); });
-    connect(m_pMasterField, &CNumField::clicked, this,
-            [this](int step) { Forward([&](auto& p) { p.OnMasterVolumeCommitted(step); }); });
     connect(m_pMasterFader, &CFader::moved, this,
             [this](int step) { Forward([&](auto& p) { p.OnMasterFaderMoved(step); }); });
     connect(m_pMasterFader, &CFader::released, this,
@@ -263,6 +261,8 @@ void CWorkspaceWindow::BuildStrips() {
         m_gain[c]->SetMaxChars(6);
         m_gain[c]->SetRange(0, kGainSteps);
         m_gain[c]->SetControlId(kGainFieldId + c);
+        // Narrow arrows leave "-60dB" its room.
+        m_gain[c]->Spin()->setFixedWidth(10);
         m_fader[c] = new CFader(row);
         m_fader[c]->setOrientation(Qt::Horizontal);
         m_fader[c]->setObjectName(RoleName(c, "fader"));
@@ -282,7 +282,6 @@ void CWorkspaceWindow::BuildStrips() {
             Forward([&](auto& p) { p.OnGainChanged(c, step); });
         };
         connect(m_gain[c], &CNumField::committed, this, gainChanged);
-        connect(m_gain[c], &CNumField::clicked, this, gainChanged);
         connect(m_fader[c], &CFader::moved, this, gainChanged);
         connect(m_fader[c], &CFader::released, this, gainChanged);
     }
