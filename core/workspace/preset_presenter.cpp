@@ -161,6 +161,10 @@ void CPresetPresenter::Recall(int group) {
     QueueReadGroup(m_host.Command(), group, m_host.IsConnected());
 }
 
+void CPresetPresenter::OnModelReloaded(int group) {
+    if (ValidGroup(group)) m_shell.ShowSettingName(StoredName(group));
+}
+
 void CPresetPresenter::Store(int group) {
     if (m_pView == nullptr || !ValidGroup(group)) return;
     const std::optional<std::string> typed = m_pView->AskGroupName(StoredName(group));

@@ -62,6 +62,9 @@ CTuneApp::CTuneApp(SessionOptions options)
     m_menus = std::make_unique<CMenuCommands>(*m_session, m_main.get(),
                                               [this] { m_presenter->Relabel(); });
     m_menus->Presets().refreshAll = [this] { m_presenter->OnModelReloaded(); };
+    m_menus->Presets().showSettingName = [this](const std::string& name) {
+        m_workspace->ShowSettingName(name);
+    };
     m_presenter->AddPart(&m_menus->Presets().Part());
     QObject::connect(m_workspace->MainMenuButton(), &QPushButton::clicked, m_main.get(),
                      [this] { RunMainMenu(m_workspace->MainMenuButton(), *m_menus); });

@@ -217,12 +217,19 @@ void CWorkspaceWindow::BuildTopBar() {
 
     m_pTitle = new QLabel(bar);
     m_pTitle->setObjectName(QStringLiteral("top.title"));
-    m_pTitle->setGeometry(1048, y, 164, h);
+    m_pTitle->setGeometry(1048, 2, 164, 20);
     m_pTitle->setAlignment(Qt::AlignCenter);
     m_pTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
     QFont titleFont = m_pTitle->font();
     titleFont.setBold(true);
     m_pTitle->setFont(titleFont);
+    // The current setting's name (a group stored or recalled, a file loaded
+    // or saved) under the title.
+    m_pSettingName = new QLabel(bar);
+    m_pSettingName->setObjectName(QStringLiteral("top.settingName"));
+    m_pSettingName->setGeometry(1048, 22, 164, 20);
+    m_pSettingName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_pSettingName->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     m_pMinimize = new QToolButton(bar);
     m_pMinimize->setObjectName(QStringLiteral("top.minimize"));
@@ -371,6 +378,15 @@ void CWorkspaceWindow::ShowTitle(const std::string& title) {
     const QString text = QString::fromStdString(title);
     window()->setWindowTitle(text);
     m_pTitle->setText(text);
+}
+
+void CWorkspaceWindow::ShowSettingName(const std::string& name) {
+    const QString full = QString::fromStdString(name).trimmed();
+    m_pSettingName->setText(m_pSettingName->fontMetrics().elidedText(full, Qt::ElideMiddle,
+                                                                     m_pSettingName->width() - 4));
+    m_pSettingName->setToolTip(full);
+    window()->setWindowTitle(full.isEmpty() ? m_pTitle->text()
+                                            : m_pTitle->text() + QStringLiteral(" - ") + full);
 }
 
 void CWorkspaceWindow::Relabel() {

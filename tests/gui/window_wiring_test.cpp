@@ -20,6 +20,7 @@
 #include "gui/app/app_setup.h"
 #include "gui/app/main_window.h"
 #include "gui/app/menus.h"
+#include "gui/presets/preset_windows.h"
 #include "gui/app/tune_app.h"
 #include "gui/controls/num_field.h"
 #include "gui/workspace/variant_dialog.h"
@@ -246,6 +247,22 @@ private slots:
         QVERIFY(target != nullptr);
         QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(6, 6));
         QCOMPARE(bandGain(), 275);
+    }
+
+    // The current setting's name shows under the title and in the window's
+    // title, elided when long; a new name replaces it.
+    void settingNameIsShown() {
+        const auto app = OfflineApp();
+        auto* shown = app->Workspace().findChild<QLabel*>("top.settingName");
+        QVERIFY(shown != nullptr);
+        QVERIFY(shown->text().isEmpty());
+        app->Menus().Presets().ShowSettingName("Road Trip");
+        QCOMPARE(shown->text(), QString("Road Trip"));
+        QVERIFY(app->MainWindow().windowTitle().endsWith("Road Trip"));
+        const std::string longName(80, 'x');
+        app->Menus().Presets().ShowSettingName(longName);
+        QVERIFY(shown->text().contains(QChar(0x2026)));
+        QCOMPARE(shown->toolTip(), QString::fromStdString(longName));
     }
 
     // The sound-group menu drops from the Sound button, not from Menu.

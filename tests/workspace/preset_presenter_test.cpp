@@ -179,9 +179,12 @@ TEST_F(PresetPresenterTest, StoredGroupComesBackOnRecall) {
     ASSERT_TRUE(Settle());
     presenter.Close();
     Open(PresetDialog::Load);
+    shell.settingName.clear();
     const int reloads = host.Session().OutputLoads();
     presenter.OnGroupClicked(3);
     ASSERT_TRUE(host.RunUntil([&] { return host.Session().OutputLoads() > reloads && g_bOnline; }));
+    host.Session().Drain();
+    EXPECT_EQ(shell.settingName, "Door") << "the recalled group's name is the setting's";
     EXPECT_EQ(host.Model().GetOutput(0)->GetGain(), 33);
     EXPECT_EQ(host.Model().GetOutput(4)->GetOutputOn(), 0);
     std::lock_guard lock(g_csModel);
