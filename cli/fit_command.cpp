@@ -15,6 +15,7 @@
 #include "image/record_layout.h"
 #include "measure/band_fit.h"
 #include "model/ktv_data.h"
+#include "model/ktv_out_data.h"
 #include "presets/preset_file.h"
 #include "workspace/edits.h"
 #include "workspace/read_views.h"
@@ -168,10 +169,18 @@ std::optional<FitPlan> MakePlan(CliContext& ctx, const FitArgs& args, int& statu
     return plan;
 }
 
-// The request for the channel as the equalizer holds it now, measured with
-// that same setting. Nothing when no band is free (reported).
-std::optional<FitRequest> MakeRequest(CliContext& ctx, const FitPlan& plan, const CKTVEQ& eq,
-                                      int channel, int& status) {
+// The request for the channel as it is now, measured with that same
+// setting. Nothing when the channel's bands cannot be fitted (reported): in
+// graphic EQ mode their frequencies are fixed, or no band is free.
+std::optional<FitRequest> MakeRequest(CliContext& ctx, const FitPlan& plan,
+                                      const CKTV_OutData& output, int channel, int& status) {
+    if (output.GetEqMode() != 0) {
+        status = Fail(ctx, kExitRefused,
+                      "channel " + std::to_string(channel) +
+                          " is in graphic EQ mode, where band frequencies are fixed");
+        return std::nullopt;
+    }
+    const CKTVEQ& eq = output.GetEQ();
     FitRequest request;
     request.measurement = CurveOnGrid(plan.measurement, plan.smoothing);
     request.responseNow = request.responseWhenMeasured = eq.TotalResponse();
@@ -272,8 +281,7 @@ int FitFile(CliContext& ctx, const FitArgs& args, const FitPlan& plan) {
     std::optional<FitRequest> request;
     {
         std::lock_guard lock(g_csModel);
-        request = MakeRequest(ctx, plan, model.GetOutput(args.channel - 1)->GetEQ(), args.channel,
-                              status);
+        request = MakeRequest(ctx, plan, *model.GetOutput(args.channel - 1), args.channel, status);
     }
     if (!request) return status;
     const FitResult result = FitBands(*request);
@@ -297,7 +305,7 @@ int FitDevice(CliContext& ctx, const FitArgs& args, const FitPlan& plan) {
         std::optional<FitRequest> request;
         {
             std::lock_guard lock(g_csModel);
-            request = MakeRequest(ctx, plan, session.Model().GetOutput(args.channel - 1)->GetEQ(),
+            request = MakeRequest(ctx, plan, *session.Model().GetOutput(args.channel - 1),
                                   args.channel, status);
         }
         if (!request) return status;

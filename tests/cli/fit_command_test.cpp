@@ -43,6 +43,8 @@ protected:
         for (int b = 0; b < kOutBandCount; ++b)
             model.GetOutput(kChannel)->GetBand(b)->SetGainIndex(GainToIndex(1.0));
         ASSERT_TRUE(SaveSingleSet(model, FilePath("noflat.dsps")));
+        model.GetOutput(kChannel)->SetEqMode(1);
+        ASSERT_TRUE(SaveSingleSet(model, FilePath("graphic.dsps")));
         WriteText(FilePath("meas.txt"), MeasurementText(fit_corpus::RoomCase(5, true).file));
         WriteText(FilePath("house.txt"), "my curve\n20 4\n200 0\n20000 -2\n");
     }
@@ -169,6 +171,10 @@ TEST_F(FitCommandTest, BadInputsAreRefusedAndNothingIsWritten) {
                                meas, "--out", FilePath("never.dsps")});
     EXPECT_EQ(noFlat.status, kExitRefused);
     EXPECT_NE(noFlat.err.find("no flat band"), std::string::npos) << noFlat.err;
+    const CliRun graphic = Cli({"fit", FilePath("graphic.dsps"), "--channel", "2", "--measurement",
+                                meas, "--out", FilePath("never.dsps")});
+    EXPECT_EQ(graphic.status, kExitRefused);
+    EXPECT_NE(graphic.err.find("graphic EQ mode"), std::string::npos) << graphic.err;
     const CliRun noOut = Cli({"fit", FilePath("in.dsps"), "--channel", "2", "--measurement", meas});
     EXPECT_EQ(noOut.status, kExitUsage);
     EXPECT_FALSE(std::filesystem::exists(FilePath("never.dsps")));
