@@ -19,7 +19,7 @@ struct SweepSpec {
     int sampleRate = kAudioRate;
 };
 
-// Why the spec cannot be played; empty when it can.
+// Why a sweep with these settings cannot be played; empty when it can.
 std::string SweepSpecError(const SweepSpec& spec);
 
 // The sweep: A sin(2 pi f1 L (e^(t/L) - 1)) with L = T / ln(f2 / f1), so each
