@@ -12,7 +12,8 @@
 #   monkey_session.sh TQR905-TUNE TQR905 TQR905-SIM [SECONDS] [SEED]
 #
 # The seed is printed; the same seed (MONKEY_SEED or the fifth argument)
-# draws the same sequence of events. A failure prints the last steps;
+# draws the same sequence of events (where a step looks at the window, e.g.
+# whether a dialog is open, the faults' timing can still take it elsewhere). A failure prints the last steps;
 # MONKEY_STEPS=FILE keeps the whole list of a run that passed.
 source "$(dirname "$0")/driver.sh" "$1" "$2" "$3"
 seconds=${4:-${MONKEY_SECONDS:-60}}
@@ -38,9 +39,11 @@ rnd() { R=$((RANDOM % $1)); }
 
 # Controls the monkey leaves alone: the window's own minimise, close and
 # title bar (without a window manager a minimised window cannot come back,
-# and a window dragged off the screen takes no clicks).
-excluded='^(top\.minimize|top\.close|top\.title|mainWindow|topBar)$'
-names() { awk '{ print $1 }' "$MAP" 2>/dev/null | grep -Ev "$excluded" | grep -v '^menu:' || true; }
+# and a window dragged off the screen takes no clicks), and what comes and
+# goes with timing (tool tips, the transfer progress), so that a replay picks
+# from the same list.
+excluded='^(top\.minimize|top\.close|top\.title|mainWindow|topBar|qtooltip_label|transfer.*)$'
+names() { awk '{ print $1 }' "$MAP" 2>/dev/null | grep -Ev "$excluded" | grep -v '^menu:' | LC_ALL=C sort -u || true; }
 # pick REGEX: PICKED = a random shown control whose name matches.
 pick() {
     local all n draw=$RANDOM
@@ -51,7 +54,15 @@ pick() {
 }
 # The shown top-level windows other than the main one (dialogs, message
 # boxes, menus), the newest last.
-extra_ids() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | grep -vx "$MAIN_ID" || true; }
+# A tool tip comes and goes with the pointer's timing and has no title: it
+# is not counted, so that a replay takes the same turns.
+extra_ids() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
+        [ "$w" != "$MAIN_ID" ] && [ -n "$(xdotool getwindowname "$w" 2>/dev/null)" ] && echo "$w"
+    done
+    return 0
+}
 extra_windows() { extra_ids | wc -l; }
 # Escape to the newest of them. There is no window manager to give a new
 # dialog the keyboard focus, so it is given here as a desktop would.
@@ -59,6 +70,7 @@ escape_top() {
     local top
     top=$(extra_ids | tail -n 1)
     [ -z "$top" ] || xdotool windowfocus "$top" 2>/dev/null || true
+    note "key Escape in '$(xdotool getwindowname "$top" 2>/dev/null || true)'"
     xdotool key Escape
 }
 # at NAME: "x y w h" of a control.
@@ -208,19 +220,28 @@ stop_sim() { for _ in $(seq 100); do [ -S "$BUS/tqr905.sock" ] || return 0; slee
 stop_sim
 exec 7>&-
 start_sim --drop-every 97 --corrupt-every 89 --resend-every 13
+# The window finds the device again by itself; the monkey starts once it is
+# online (or has said it could not connect).
+for _ in $(seq 100); do
+    [ "$(line top.connect | cut -d' ' -f6)" = 1 ] && [ -z "$(line transfer)" ] && break
+    [ -n "$(line qt_msgbox_label)" ] && break
+    sleep 0.1
+done
 
 end=$((SECONDS + seconds))
 dialog_steps=0
 while [ "$SECONDS" -lt "$end" ]; do
     step_no=$((step_no + 1))
     alive
+    # Every step draws the same numbers, whatever it finds.
     rnd 100
     r=$R
+    dialog_limit=$((2 + RANDOM % 5))
+    pause=$((1 + RANDOM % 3))
     if [ "$(extra_windows)" -gt 0 ]; then
         dialog_steps=$((dialog_steps + 1))
         # Dialogs get a few steps of their own, then are left with Escape.
-        if [ "$dialog_steps" -gt $((2 + RANDOM % 5)) ]; then
-            note "key Escape (a window was open)"
+        if [ "$dialog_steps" -gt "$dialog_limit" ]; then
             escape_top
             r=-1
         fi
@@ -239,7 +260,7 @@ while [ "$SECONDS" -lt "$end" ]; do
     elif [ "$r" -lt 97 ]; then act_connect
     else act_unplug
     fi
-    sleep "0.$((1 + RANDOM % 3))"
+    sleep "0.$pause"
 done
 echo "monkey: $step_no steps, $unplugs unplug cycles"
 step_no=end
@@ -251,7 +272,6 @@ close_extra_windows() {
     for _ in $(seq 30); do
         alive
         [ "$(extra_windows)" -gt 0 ] || return 0
-        note "key Escape (closing)"
         escape_top
         sleep 0.3
     done
