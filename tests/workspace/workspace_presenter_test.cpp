@@ -176,6 +176,25 @@ TEST_F(WorkspaceTest, RefreshShowsEveryStripFromItsRecord) {
                 IsSubsetOf(log));
 }
 
+// A channel a link copied onto shows its record: the strip, and the panels
+// only when it is the selected channel.
+TEST_F(WorkspaceTest, ChannelRefreshShowsTheCopiedRecord) {
+    {
+        std::lock_guard lock(g_csModel);
+        Out(3).SetGain(21);
+    }
+    Taken();
+    presenter.RefreshChannel(3);
+    EXPECT_THAT(Taken(), ElementsAre("output 3 1", "phase 3 0", "gain 3 21"));
+    presenter.SelectChannel(3);
+    Taken();
+    presenter.RefreshChannel(3);
+    EXPECT_THAT(Taken(), ElementsAre("output 3 1", "phase 3 0", "gain 3 21", "reloadEq 3",
+                                     "refreshXover 3"));
+    presenter.RefreshChannel(6);
+    EXPECT_TRUE(Taken().empty());
+}
+
 TEST_F(WorkspaceTest, RefreshAfterReadAllLeavesNoLink) {
     presenter.SelectChannel(1);
     Link({0, 1});
@@ -195,6 +214,21 @@ TEST_F(WorkspaceTest, RefreshAfterReadAllLeavesNoLink) {
 }
 
 // ---- Start-up and device model ----
+
+// Connect shows online once the read-all has loaded the window, and through
+// a firmware update; not while the device is opened or read.
+TEST_F(WorkspaceTest, ConnectShowsOnlineOnlyOnceTheDeviceIsRead) {
+    const std::pair<ConnectionState, int> cases[] = {
+        {ConnectionState::Disconnected, 0}, {ConnectionState::Connecting, 0},
+        {ConnectionState::Reading, 0},      {ConnectionState::Online, 1},
+        {ConnectionState::Upgrading, 1},    {ConnectionState::Disconnecting, 0},
+    };
+    for (const auto& [state, shown] : cases) {
+        Taken();
+        presenter.OnConnectionChanged(state);
+        EXPECT_EQ(Taken(), Log{Call("connected", shown)}) << ConnectionStateName(state);
+    }
+}
 
 TEST_F(WorkspaceTest, StartUpRelabelsLoadsRefreshesAndAppliesTheDeviceModel) {
     // The records start from what the image holds, not what they had.
