@@ -357,16 +357,20 @@ bool CFilter::DragBandMarker(Point p) {
     const double gain = std::clamp(m_plot.YToDb(y), -kGainMaxDb, kGainMaxDb);
     const int newGainIndex = static_cast<int>((gain + kGainMaxDb) * 10 + 0.5);
     const int oldGainIndex = GetGainIndex();
-    m_dGain = IndexToGain(newGainIndex);
-    if (m_dGain != 0) {
-        m_bFlat = false;
-        m_bEqBypass = false;
-    } else {
-        m_bFlat = true;
-    }
     // At the top edge every step counts, so that a pull beyond +20 dB is kept.
     const bool changed = newFreq != m_nFreq || newGainIndex != oldGainIndex || y == 0;
     if (!changed) return false;
+    // A bypassed band moved along 0 dB stays bypassed and keeps the gain it
+    // returns with; any other height is the band's new gain.
+    if (newGainIndex != oldGainIndex || !IsBypassed()) {
+        m_dGain = IndexToGain(newGainIndex);
+        if (m_dGain != 0) {
+            m_bFlat = false;
+            m_bEqBypass = false;
+        } else {
+            m_bFlat = true;
+        }
+    }
 
     if (m_nType == kBandLowShelf) newFreq = std::min(newFreq, kShelfFreqLimit);
     if (m_nType == kBandHighShelf) newFreq = std::max(newFreq, kShelfFreqLimit);

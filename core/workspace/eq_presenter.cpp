@@ -259,7 +259,9 @@ void EqPresenter::ReloadBand(int band) {
             CFilter& partner = *record.GetBand(band);
             partner.SetFreq(shown.freq, true);
             partner.SetBandwidthIndex(shown.bandwidthIndex);
-            partner.SetGainIndex(shown.gainIndex);
+            // A bypassed band reads 0 dB: the partner keeps the gain it
+            // returns with when the bypass is released.
+            if (!shown.bypassed) partner.SetGainIndex(shown.gainIndex);
             record.UpdateAllBypassed();
         }
     }

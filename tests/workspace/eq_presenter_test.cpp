@@ -299,6 +299,58 @@ TEST_F(EqPresenterTest, LinkedBandEditsReachThePartner) {
     EXPECT_EQ(view.gains[8], 250) << "the partner's release reached CH1";
 }
 
+// A bypassed band of a link group keeps its gain, on the selected channel and
+// on its partner, whatever the graph does with it before the bypass is
+// released: a click on its marker, a sideways drag along 0 dB, a bandwidth
+// drag.
+TEST_F(EqPresenterTest, BypassedLinkedBandKeepsItsGainThroughGraphEdits) {
+    struct Case {
+        const char* what;
+        int dx;          // marker moved sideways by this many pixels
+        bool bandwidth;  // the right bandwidth handle dragged instead
+    };
+    const Case cases[] = {
+        {"a click on the marker", 0, false},
+        {"the marker dragged along 0 dB", 40, false},
+        {"the bandwidth handle dragged", 0, true},
+    };
+    Link({0, 1});
+    const int kBand = 14;
+    CFilter* band = Out(0).GetBand(kBand);
+    {
+        std::lock_guard lock(g_csModel);
+        Out(0).GetEQ().SetRect(600, 240);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Gain(kBand, 260);
+        presenter->OnBypassClicked(kBand);
+        ASSERT_TRUE(view.bypass[kBand]);
+        {
+            std::lock_guard lock(g_csModel);
+            if (c.bandwidth) {
+                const Rect handle = band->GetBwRightRect();
+                band->DragBwHandle({handle.Center().x + 30, handle.Center().y}, BwHandle::Right);
+            } else {
+                const Point grab = band->GetMarkerRect().Center();
+                band->BeginMarkerDrag(grab);
+                band->DragBandMarker({grab.x + c.dx, grab.y});
+            }
+        }
+        presenter->OnGraphEdited(kBand);
+        EXPECT_TRUE(view.bypass[kBand]);
+        EXPECT_EQ(view.gains[kBand], kFlat);
+
+        presenter->OnBypassClicked(kBand);
+        EXPECT_FALSE(view.bypass[kBand]);
+        EXPECT_EQ(view.gains[kBand], 260);
+        RunLinkUntilIdle();
+        EXPECT_EQ(DeviceBand(0, kBand).gainIndex, 260);
+        EXPECT_EQ(DeviceBand(1, kBand).gainIndex, 260) << "the partner's gain came back too";
+        EXPECT_EQ(DeviceBand(1, kBand), DeviceBand(0, kBand));
+    }
+}
+
 TEST_F(EqPresenterTest, GraphDragReachesTheFaderAtOnceAndTheGroupOnTheNotice) {
     Link({0, 4});
     CFilter* band = Out(0).GetBand(10);
