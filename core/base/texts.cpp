@@ -56,6 +56,8 @@ constexpr Entry kTexts[] = {
     {TextId::ControllerUpdateStart, "DSP更新开始", "Programming......"},
     {TextId::ControllerUpdateEnd, "DSP更新完成!", "DSP end of the update!"},
     {TextId::FirmwareUpdateDone, "固件更新完成!", "Update successfully!"},
+    {TextId::LinkDropped, "声场联调已解除（设置已重新载入）",
+     "L/R link released: setting reloaded"},
     {TextId::Off, "关闭", "OFF"},
     {TextId::BandPeq, "参量均衡", "PEQ"},
     {TextId::BandGeq, "图示均衡", "GEQ"},

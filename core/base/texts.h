@@ -36,6 +36,7 @@ enum class TextId : unsigned {
     ControllerUpdateStart,
     ControllerUpdateEnd,
     FirmwareUpdateDone,
+    LinkDropped,
     // Value words
     Off,
     BandPeq,

@@ -58,6 +58,7 @@ int CLinkPresenter::PartnerOf(int channel) const {
 }
 
 void CLinkPresenter::OnLinkToggled() {
+    m_view.ShowLinkDropped(false);
     if (m_bLinked) {
         LinkOff();
         return;
@@ -142,6 +143,7 @@ void CLinkPresenter::LinkOff() {
 }
 
 void CLinkPresenter::ResetLinks() {
+    if (m_bLinked) m_view.ShowLinkDropped(true);
     {
         std::lock_guard lock(g_csModel);
         for (int i = 0; i < kOutputCount; ++i) {

@@ -40,6 +40,9 @@ public:
     virtual void ShowMessage(TextId text) = 0;
     // The left/right link toggle of the top bar.
     virtual void SetLinkChecked(bool on) = 0;
+    // A reload (recall, file load, device read) released the link: the
+    // toggle and the status line say so until the toggle is pressed again.
+    virtual void ShowLinkDropped(bool dropped) = 0;
 };
 
 class CLinkPresenter : public IWorkspacePart {

@@ -81,7 +81,8 @@ CTuneApp::CTuneApp(SessionOptions options)
                          if (auto* preset = m_workspace->findChild<QWidget*>("top.preset"))
                              preset->setVisible(shown);
                      },
-                     [this](int variant) { m_workspace->ShowVariantLooks(variant); }});
+                     [this](int variant) { m_workspace->ShowVariantLooks(variant); },
+                     [this](bool dropped) { m_workspace->ShowLinkDropped(dropped); }});
     m_menus->openSetModal = [car] { car->OpenVariantDialog(); };
     m_workspace->ChainFocusByArea();
     m_workspace->StyleButtons();

@@ -75,6 +75,10 @@ void CarArea::SetLinkChecked(bool on) {
     m_view.ShowLinkToggle(on);
 }
 
+void CarArea::ShowLinkDropped(bool dropped) {
+    if (m_hooks.showLinkDropped) m_hooks.showLinkDropped(dropped);
+}
+
 std::optional<int> CarArea::AskVariant(int current) {
     return VariantDialog::Ask(current, m_hooks.window);
 }

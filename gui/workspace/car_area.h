@@ -31,6 +31,8 @@ struct CarAreaHooks {
     std::function<void(bool)> showPresetDisplay;
     // The looks of the CH5 and CH6 select buttons for a variant.
     std::function<void(int variant)> showVariantLooks;
+    // A reload released the left/right link (false: the toggle was pressed).
+    std::function<void(bool dropped)> showLinkDropped;
 };
 
 class CarArea : public QObject, private ILinkView, private IVariantView {
@@ -54,6 +56,7 @@ private:
     std::optional<int> AskReferenceSide() override;
     void ShowMessage(TextId text) override;
     void SetLinkChecked(bool on) override;
+    void ShowLinkDropped(bool dropped) override;
     // IVariantView
     std::optional<int> AskVariant(int current) override;
     void ShowVariant(int variant) override;

@@ -381,12 +381,28 @@ void CWorkspaceWindow::ShowTitle(const std::string& title) {
 }
 
 void CWorkspaceWindow::ShowSettingName(const std::string& name) {
-    const QString full = QString::fromStdString(name).trimmed();
+    m_settingName = QString::fromStdString(name).trimmed();
+    ShowStatusLine();
+    window()->setWindowTitle(m_settingName.isEmpty()
+                                 ? m_pTitle->text()
+                                 : m_pTitle->text() + QStringLiteral(" - ") + m_settingName);
+}
+
+void CWorkspaceWindow::ShowLinkDropped(bool dropped) {
+    m_bLinkDropped = dropped;
+    ShowStatusLine();
+}
+
+// The setting's name, and after it the note of a released link; the whole
+// line in the tool tip when it does not fit.
+void CWorkspaceWindow::ShowStatusLine() {
+    const QString note = m_bLinkDropped ? Tr(TextId::LinkDropped) : QString();
+    QString full = m_settingName;
+    if (!note.isEmpty()) full = full.isEmpty() ? note : full + QStringLiteral(" · ") + note;
     m_pSettingName->setText(m_pSettingName->fontMetrics().elidedText(full, Qt::ElideMiddle,
                                                                      m_pSettingName->width() - 4));
     m_pSettingName->setToolTip(full);
-    window()->setWindowTitle(full.isEmpty() ? m_pTitle->text()
-                                            : m_pTitle->text() + QStringLiteral(" - ") + full);
+    m_pLink->setToolTip(note);
 }
 
 void CWorkspaceWindow::Relabel() {
@@ -419,6 +435,7 @@ void CWorkspaceWindow::Relabel() {
         m_gain[c]->SetPos(m_gain[c]->Pos());
     }
     m_pMasterField->SetPos(m_pMasterField->Pos());
+    ShowStatusLine();
 }
 
 void CWorkspaceWindow::ShowMessage(TextId text) {

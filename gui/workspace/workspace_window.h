@@ -73,6 +73,9 @@ public:
     void ShowTitle(const std::string& title) override;
     // The current setting's name under the title and in the window title.
     void ShowSettingName(const std::string& name);
+    // A reload released the left/right link: the status line under the title
+    // and the link button's tool tip say so until the button is pressed.
+    void ShowLinkDropped(bool dropped);
     void Relabel() override;
     void ShowMessage(TextId text) override;
     void ShowConnected(bool connected) override;
@@ -95,6 +98,7 @@ private:
     void BuildTopBar();
     void BuildStrips();
     void BuildLegend();
+    void ShowStatusLine();
     QFrame* MakeArea(const char* name, const QRect& rect);
     template <typename Call>
     void Forward(Call call);
@@ -105,6 +109,8 @@ private:
     QFrame* m_pGraphArea = nullptr;
     QLabel* m_pTitle = nullptr;
     QLabel* m_pSettingName = nullptr;
+    QString m_settingName;
+    bool m_bLinkDropped = false;
 
     QPushButton* m_pConnect = nullptr;
     QLabel* m_pMasterLabel = nullptr;

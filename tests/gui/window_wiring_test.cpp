@@ -16,13 +16,15 @@
 #include <optional>
 
 #include "base/globals.h"
+#include "base/texts.h"
 #include "controls/num_value.h"
 #include "gui/app/app_setup.h"
 #include "gui/app/main_window.h"
 #include "gui/app/menus.h"
-#include "gui/presets/preset_windows.h"
 #include "gui/app/tune_app.h"
 #include "gui/controls/num_field.h"
+#include "gui/presets/preset_windows.h"
+#include "gui/workspace/link_dialog.h"
 #include "gui/workspace/variant_dialog.h"
 #include "gui/workspace/workspace_window.h"
 #include "link/hid_registry.h"
@@ -263,6 +265,41 @@ private slots:
         app->Menus().Presets().ShowSettingName(longName);
         QVERIFY(shown->text().contains(QChar(0x2026)));
         QCOMPARE(shown->toolTip(), QString::fromStdString(longName));
+    }
+
+    // A reload (here a file load's refresh) that releases the left/right
+    // link says so beside the setting's name and on the link button, in the
+    // current language, until the button is pressed again.
+    void releasedLinkIsShown() {
+        const auto app = OfflineApp();
+        CWorkspaceWindow& w = app->Workspace();
+        auto* status = w.findChild<QLabel*>("top.settingName");
+        auto* link = w.findChild<QPushButton*>("top.link");
+        QVERIFY(status != nullptr && link != nullptr);
+        AnswerModal<LinkDialog>(
+            [](LinkDialog* dialog) { dialog->findChild<QPushButton*>("link.ok")->click(); });
+        link->click();
+        QVERIFY(link->isChecked());
+        QVERIFY(link->toolTip().isEmpty());
+
+        app->Menus().Presets().ShowSettingName("Road");
+        app->Presenter().OnModelReloaded();
+        QVERIFY(!link->isChecked());
+        const QString note = QString::fromUtf8(Text(TextId::LinkDropped));
+        QCOMPARE(link->toolTip(), note);
+        QCOMPARE(status->toolTip(), QStringLiteral("Road · ") + note);
+        QVERIFY(status->text().startsWith("Road"));
+
+        RunMenuCommand(kCmdLanguage, app->Menus());
+        QCOMPARE(link->toolTip(), QString::fromUtf8(Text(TextId::LinkDropped)));
+        QVERIFY(link->toolTip() != note);
+
+        AnswerModal<LinkDialog>(
+            [](LinkDialog* dialog) { dialog->findChild<QPushButton*>("link.cancel")->click(); });
+        link->click();
+        QVERIFY(!link->isChecked());
+        QVERIFY(link->toolTip().isEmpty());
+        QCOMPARE(status->text(), QString("Road"));
     }
 
     // The sound-group menu drops from the Sound button, not from Menu.

@@ -15,11 +15,13 @@ public:
     }
     void ShowMessage(TextId text) override { messages.push_back(text); }
     void SetLinkChecked(bool on) override { toggle = on; }
+    void ShowLinkDropped(bool on) override { dropped = on; }
 
     std::optional<int> answer = kLinkSideLeft;
     int asked = 0;
     std::vector<TextId> messages;
     bool toggle = false;
+    bool dropped = false;
 };
 
 class LinkPresenterTest : public PresenterTest {
@@ -229,6 +231,26 @@ TEST_F(LinkPresenterTest, ResetDissolvesEveryLink) {
         EXPECT_EQ(g_apOutChannel[i], &Out(i));
         EXPECT_EQ(workspace.selectChecked[i], i == 4) << i;
     }
+}
+
+// A reload that releases the link says so until the toggle is pressed again;
+// one that finds no link says nothing.
+TEST_F(LinkPresenterTest, ResetSaysWhenItReleasedTheLink) {
+    link.ResetLinks();
+    EXPECT_FALSE(view.dropped) << "nothing was linked";
+
+    link.OnLinkToggled();
+    ASSERT_TRUE(link.IsLinked());
+    link.ResetLinks();
+    EXPECT_TRUE(view.dropped);
+    EXPECT_FALSE(view.toggle);
+    link.ResetLinks();
+    EXPECT_TRUE(view.dropped) << "a second reload keeps the note";
+
+    view.answer.reset();
+    link.OnLinkToggled();
+    EXPECT_FALSE(view.dropped) << "the toggle was pressed, even if cancelled";
+    EXPECT_FALSE(link.IsLinked());
 }
 
 TEST_F(LinkPresenterTest, OfflineLinkingChangesTheModelOnly) {
