@@ -83,6 +83,16 @@ int FindChannelByRole(int role, const std::array<BYTE, 12>& roles) {
     return kNoChannel;
 }
 
+std::vector<int> ChannelsWithoutPosition(const std::array<BYTE, 12>& roles) {
+    std::vector<int> channels;
+    for (int c = 0; c < kOutputCount; ++c) {
+        const int k = PositionOfRole(roles[c]);
+        if (k == kNoPosition || FindChannelByRole(RoleSearchedAt(k), roles) != c)
+            channels.push_back(c);
+    }
+    return channels;
+}
+
 CCarPresenter::CCarPresenter(IWorkspaceHost& host, IWorkspaceControl& workspace, ICarView& view)
     : m_host(host), m_workspace(workspace), m_view(view) {}
 
@@ -98,9 +108,17 @@ void CCarPresenter::OnPositionClicked(int position) {
 
 void CCarPresenter::OnDelayEdited(int position, int samples) {
     const int c = ChannelAt(position);
-    if (c == kNoChannel) return;
-    SetChannelDelay(std::clamp(samples, 0, kDelayMaxSamples), c);
-    if (c != m_workspace.SelectedChannel()) m_workspace.SelectChannel(c);
+    if (c != kNoChannel) EditDelay(c, samples);
+}
+
+void CCarPresenter::OnOtherDelayEdited(int channel, int samples) {
+    if (channel >= 0 && channel < kOutputCount) EditDelay(channel, samples);
+}
+
+// Editing a speaker's delay also selects its channel.
+void CCarPresenter::EditDelay(int channel, int samples) {
+    SetChannelDelay(std::clamp(samples, 0, kDelayMaxSamples), channel);
+    if (channel != m_workspace.SelectedChannel()) m_workspace.SelectChannel(channel);
 }
 
 void CCarPresenter::SetChannelDelay(int samples, int channel) {
@@ -115,7 +133,10 @@ void CCarPresenter::SetChannelDelay(int samples, int channel) {
         const int k = PositionOfRole(g_SpeakerRoles[channel]);
         if (FindChannelByRole(RoleSearchedAt(k), g_SpeakerRoles) == channel) position = k;
     }
-    if (position != kNoPosition) m_view.ShowDelay(position, samples);
+    if (position != kNoPosition)
+        m_view.ShowDelay(position, samples);
+    else
+        m_view.ShowOtherDelay(channel, samples);
 }
 
 void CCarPresenter::OnUnitChosen(int unit) {
@@ -148,20 +169,28 @@ void CCarPresenter::HighlightPosition(int channel) {
 // other's.
 void CCarPresenter::ReloadDelays() {
     std::array<int, kCarPositionCount> delays{};
+    std::array<int, kOutputCount> channelDelays{};
+    std::vector<int> others;
     {
         std::lock_guard lock(g_csModel);
         for (int k = 0; k < kCarPositionCount; ++k) {
             const int c = FindChannelByRole(RoleSearchedAt(k), g_SpeakerRoles);
             delays[k] = c == kNoChannel ? 0 : m_host.Model().GetOutput(c)->GetDelay();
         }
+        for (int c = 0; c < kOutputCount; ++c)
+            channelDelays[c] = m_host.Model().GetOutput(c)->GetDelay();
+        others = ChannelsWithoutPosition(g_SpeakerRoles);
     }
     for (int k = 0; k < kCarPositionCount; ++k)
         m_view.ShowDelay(k, delays[k]);
+    for (int c : others)
+        m_view.ShowOtherDelay(c, channelDelays[c]);
 }
 
 void CCarPresenter::ShowSpeakerPositions() {
     std::array<bool, kCarPositionCount> visible{};
     std::array<int, kCarPositionCount> channels{};
+    std::vector<int> others;
     {
         std::lock_guard lock(g_csModel);
         for (int entry = 0; entry < kShownRoleEntries; ++entry) {
@@ -170,9 +199,14 @@ void CCarPresenter::ShowSpeakerPositions() {
         }
         for (int k = 0; k < kCarPositionCount; ++k)
             channels[k] = FindChannelByRole(RoleSearchedAt(k), g_SpeakerRoles);
+        others = ChannelsWithoutPosition(g_SpeakerRoles);
     }
     for (int k = 0; k < kCarPositionCount; ++k)
         m_view.ShowPosition(k, visible[k], channels[k]);
+    // The fields beside the diagram change with the roles: they are filled
+    // from the channels at once.
+    m_view.ShowOtherDelays(others);
+    ReloadDelays();
 }
 
 void CCarPresenter::Relabel() {

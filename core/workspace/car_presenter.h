@@ -4,6 +4,7 @@
 // centimetres or inches.
 
 #include <array>
+#include <vector>
 
 #include "base/types.h"
 
@@ -47,6 +48,10 @@ int RoleSearchedAt(int position);
 // right, high and low), the first channel holding any role of that position;
 // for the rest the last channel holding exactly r. kNoChannel when none.
 int FindChannelByRole(int role, const std::array<BYTE, 12>& roles);
+// The channels (0..5, in order) whose delay no position of the diagram
+// edits: a role the diagram does not draw (0, an unknown code), or a
+// position that answers to another channel.
+std::vector<int> ChannelsWithoutPosition(const std::array<BYTE, 12>& roles);
 
 // What the car diagram shows.
 class ICarView {
@@ -61,6 +66,10 @@ public:
     // The unit buttons (exactly the one of `unit` on) and every delay
     // field's unit.
     virtual void ShowDelayUnit(int unit) = 0;
+    // The channels whose delay no position edits get a field of their own
+    // beside the diagram; empty: none is needed.
+    virtual void ShowOtherDelays(const std::vector<int>& channels) = 0;
+    virtual void ShowOtherDelay(int channel, int samples) = 0;
     virtual void Relabel() = 0;
 };
 
@@ -72,6 +81,8 @@ public:
     void OnPositionClicked(int position);
     // A delay committed in position k's field (typed or stepped), in samples.
     void OnDelayEdited(int position, int samples);
+    // A delay committed in the field of a channel without a position.
+    void OnOtherDelayEdited(int channel, int samples);
     // A unit button: 0 milliseconds, 1 centimetres, 2 inches.
     void OnUnitChosen(int unit);
     int DelayUnit() const;
@@ -91,5 +102,7 @@ public:
 private:
     IWorkspaceHost& m_host;
     IWorkspaceControl& m_workspace;
+    void EditDelay(int channel, int samples);
+
     ICarView& m_view;
 };

@@ -36,6 +36,8 @@ CarArea::CarArea(IWorkspaceHost& host, CWorkspacePresenter& presenter, IWorkspac
     connect(m_diagram, &CarDiagram::delayEdited, this,
             [car](int k, int samples) { car->OnDelayEdited(k, samples); });
     connect(m_diagram, &CarDiagram::unitChosen, this, [car](int u) { car->OnUnitChosen(u); });
+    connect(m_diagram, &CarDiagram::otherDelayEdited, this,
+            [car](int c, int samples) { car->OnOtherDelayEdited(c, samples); });
 
     CMixerPresenter* mixer = m_mixerPresenter.get();
     connect(m_mixer, &MixerPanel::cellChanged, this,

@@ -1,6 +1,7 @@
 #include "gui/workspace/car_diagram.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -43,10 +44,15 @@ const PositionPlace kPlaces[kCarPositionCount] = {
     {kLeftButtonX, 232, true, {196, 250}},     // left subwoofer: the boot
     {kCentreButtonX, 232, false, {221, 254}},  // subwoofer
     {kRightButtonX, 232, false, {246, 250}},   // right subwoofer
-    {kCentreButtonX, 46, false, {221, 84}},    // centre low: the dashboard
-    {kCentreButtonX, 20, false, {221, 80}},    // centre full
-    {kCentreButtonX, 20, false, {221, 76}},    // centre high
+    {kCentreButtonX, 52, false, {246, 76}},    // centre low: the dashboard, right
+    {kCentreButtonX, 28, false, {221, 76}},    // centre full: the dashboard, middle
+    {kCentreButtonX, 4, false, {196, 76}},     // centre high: the dashboard, left
 };
+
+// The delay of a channel no position edits: its channel list and field,
+// bottom left, under the left subwoofer.
+const QRect kOtherChannelRect(8, 274, 56, kRowHeight);
+const QRect kOtherDelayRect(8 + 56 + kGap, 274, kFieldWidth, kRowHeight);
 
 // Body of the car in the drawing.
 const QRectF kBody(158, 8, 126, 262);
@@ -89,6 +95,24 @@ CarDiagram::CarDiagram(QWidget* parent) : QWidget(parent) {
         pos.select->hide();
         pos.delay->hide();
     }
+
+    m_otherChannel = new QComboBox(this);
+    m_otherChannel->setObjectName(QStringLiteral("car.other.channel"));
+    m_otherChannel->setGeometry(kOtherChannelRect);
+    m_otherChannel->setFocusPolicy(Qt::StrongFocus);
+    m_otherDelay = new CNumField(this);
+    m_otherDelay->setObjectName(QStringLiteral("car.other.delay"));
+    m_otherDelay->SetType(kDelayUnitMs);
+    m_otherDelay->SetMaxChars(10);
+    m_otherDelay->SetRange(0, kDelayMaxSamples);
+    m_otherDelay->setGeometry(kOtherDelayRect);
+    connect(m_otherChannel, &QComboBox::currentIndexChanged, this, [this] { ShowOtherChoice(); });
+    connect(m_otherDelay, &CNumField::committed, this, [this](int samples) {
+        const int channel = m_otherChannel->currentData().toInt();
+        if (m_otherChannel->currentIndex() >= 0) emit otherDelayEdited(channel, samples);
+    });
+    m_otherChannel->hide();
+    m_otherDelay->hide();
 
     auto* units = new QButtonGroup(this);
     for (int u = 0; u < 3; ++u) {
@@ -137,6 +161,38 @@ void CarDiagram::ShowDelayUnit(int unit) {
     m_units[unit]->setChecked(true);
     for (Position& pos : m_positions)
         pos.delay->SetType(unit);
+    m_otherDelay->SetType(unit);
+}
+
+// The list keeps the channel it showed when that channel is still listed.
+void CarDiagram::ShowOtherDelays(const std::vector<int>& channels) {
+    const int shown =
+        m_otherChannel->currentIndex() >= 0 ? m_otherChannel->currentData().toInt() : -1;
+    {
+        const QSignalBlocker quiet(m_otherChannel);
+        m_otherChannel->clear();
+        for (int c : channels)
+            m_otherChannel->addItem(QStringLiteral("CH%1").arg(c + 1), c);
+        const int again = m_otherChannel->findData(shown);
+        m_otherChannel->setCurrentIndex(again >= 0 ? again : (channels.empty() ? -1 : 0));
+    }
+    m_otherChannel->setVisible(!channels.empty());
+    m_otherDelay->setVisible(!channels.empty());
+    ShowOtherChoice();
+}
+
+void CarDiagram::ShowOtherDelay(int channel, int samples) {
+    if (channel < 0 || channel >= static_cast<int>(m_otherSamples.size())) return;
+    m_otherSamples[channel] = samples;
+    if (m_otherChannel->currentIndex() >= 0 && m_otherChannel->currentData().toInt() == channel)
+        m_otherDelay->SetPos(samples);
+}
+
+void CarDiagram::ShowOtherChoice() {
+    if (m_otherChannel->currentIndex() < 0) return;
+    const int channel = m_otherChannel->currentData().toInt();
+    if (channel >= 0 && channel < static_cast<int>(m_otherSamples.size()))
+        m_otherDelay->SetPos(m_otherSamples[channel]);
 }
 
 void CarDiagram::Relabel() {

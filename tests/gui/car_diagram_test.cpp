@@ -2,6 +2,7 @@
 // their presenters: clicks and typed values go out with the right position
 // or cell, the unit buttons redraw every delay, the panel opens once.
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -82,6 +83,58 @@ private slots:
         QCOMPARE(edits.count(), 1);
         QCOMPARE(edits.at(0).at(0).toInt(), int(kPosFrontRightHigh));
         QCOMPARE(edits.at(0).at(1).toInt(), 139);
+    }
+
+    // Every position that can be shown, the field of the channels without
+    // one and the unit buttons each have a place of their own (the centre
+    // positions once sat on top of each other).
+    void nothingOverlaps() {
+        CarDiagram car;
+        QList<QPair<QString, QRect>> places;
+        for (int k = 0; k < kCarPositionCount; ++k) {
+            if (RoleSearchedAt(k) == 0) continue;  // the two empty positions
+            places.append({car.PositionButton(k)->objectName(), car.PositionButton(k)->geometry()});
+            places.append({car.DelayField(k)->objectName(), car.DelayField(k)->geometry()});
+        }
+        places.append({"other channel", car.OtherChannelList()->geometry()});
+        places.append({"other delay", car.OtherDelayField()->geometry()});
+        for (int u = 0; u < 3; ++u)
+            places.append({car.UnitButton(u)->objectName(), car.UnitButton(u)->geometry()});
+        for (int i = 0; i < places.size(); ++i) {
+            QVERIFY2(car.rect().contains(places[i].second), qPrintable(places[i].first));
+            for (int j = i + 1; j < places.size(); ++j)
+                QVERIFY2(!places[i].second.intersects(places[j].second),
+                         qPrintable(places[i].first + " / " + places[j].first));
+        }
+    }
+
+    // The field of the channels without a position edits the channel chosen
+    // in its list, in the current unit, and keeps that choice across a new list.
+    void otherDelayEditsTheChosenChannel() {
+        CarDiagram car;
+        car.show();
+        car.ShowOtherDelays({});
+        QVERIFY(!car.OtherDelayField()->isVisible());
+        car.ShowOtherDelays({1, 4});
+        car.ShowOtherDelay(1, 48);
+        car.ShowOtherDelay(4, 960);
+        QVERIFY(car.OtherDelayField()->isVisible());
+        QCOMPARE(car.OtherChannelList()->currentText(), QString("CH2"));
+        QCOMPARE(car.OtherDelayField()->Text(), QString("1.000"));
+        car.OtherChannelList()->setCurrentIndex(1);
+        QCOMPARE(car.OtherDelayField()->Text(), QString("20.000"));
+
+        QSignalSpy edits(&car, &CarDiagram::otherDelayEdited);
+        car.ShowDelayUnit(kDelayUnitCm);
+        Type(car.OtherDelayField(), "100");
+        QCOMPARE(edits.count(), 1);
+        QCOMPARE(edits.at(0).at(0).toInt(), 4);
+        QCOMPARE(edits.at(0).at(1).toInt(), 139);
+
+        car.ShowOtherDelays({0, 4});
+        QCOMPARE(car.OtherChannelList()->currentText(), QString("CH5"));
+        car.ShowOtherDelays({0});
+        QCOMPARE(car.OtherChannelList()->currentText(), QString("CH1"));
     }
 
     void mixerPanelOpensOnceAndSendsItsCells() {

@@ -28,11 +28,18 @@ public:
     }
     void ShowDelay(int k, int samples) override { delays[k] = samples; }
     void ShowDelayUnit(int u) override { unit = u; }
+    void ShowOtherDelays(const std::vector<int>& c) override {
+        others = c;
+        otherDelays.clear();
+    }
+    void ShowOtherDelay(int c, int samples) override { otherDelays[c] = samples; }
     void Relabel() override {}
 
     std::set<int> shown, highlighted;
     std::map<int, int> channels;
     std::map<int, int> delays;
+    std::vector<int> others;
+    std::map<int, int> otherDelays;  // by channel
     int unit = -1;
 };
 
@@ -81,6 +88,53 @@ TEST(CarPositions, FindChannelByRole) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FindChannelByRole(c.role, c.roles), c.channel) << c.what;
+}
+
+// Every channel's delay can be edited: the channels no position answers to
+// are the ones that get a field beside the diagram.
+TEST(CarPositions, ChannelsWithoutPosition) {
+    const struct {
+        const char* what;
+        Roles roles;
+        std::vector<int> channels;
+    } cases[] = {
+        {"factory roles: each has its position", {6, 12, 15, 18, 22, 23}, {}},
+        {"no role", {6, 0, 15, 18, 22, 23}, {1}},
+        {"an unknown role code", {6, 12, 25, 18, 22, 200}, {2, 5}},
+        {"tweeter and mid-high share a position: the first answers",
+         {1, 4, 0, 7, 10, 0},
+         {1, 2, 4, 5}},
+        {"the same unshared role twice: the last answers", {19, 21, 19, 20, 24, 24}, {0, 4}},
+        {"the three centre positions are separate", {19, 20, 21, 22, 23, 24}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChannelsWithoutPosition(c.roles), c.channels) << c.what;
+}
+
+TEST_F(CarPresenterTest, ChannelWithoutPositionHasItsDelayBesideTheDiagram) {
+    g_SpeakerRoles = {6, 6, 15, 18, 0, 23};
+    Out(1).SetDelay(120);
+    Out(4).SetDelay(480);
+    car.ShowSpeakerPositions();
+    EXPECT_EQ(view.others, (std::vector<int>{1, 4}));
+    EXPECT_EQ(view.otherDelays, (std::map<int, int>{{1, 120}, {4, 480}}));
+
+    workspace.selected = 0;
+    car.OnOtherDelayEdited(4, 2000);
+    EXPECT_EQ(Out(4).GetDelay(), 960) << "clamped like every delay field";
+    EXPECT_EQ(view.otherDelays[4], 960);
+    EXPECT_EQ(workspace.selections, (std::vector<int>{4}));
+    car.SetChannelDelay(200, 1);
+    EXPECT_EQ(view.otherDelays[1], 200);
+    EXPECT_EQ(view.delays[kPosFrontLeftLow], Out(0).GetDelay()) << "CH1's position keeps its own";
+    RunLinkUntilIdle();
+    EXPECT_EQ(GetWord(DeviceSlot(4).data() + kOutDelay), 960);
+    EXPECT_EQ(GetWord(DeviceSlot(1).data() + kOutDelay), 200);
+
+    g_SpeakerRoles = {6, 12, 15, 18, 22, 23};
+    car.ShowSpeakerPositions();
+    EXPECT_TRUE(view.others.empty());
+    EXPECT_EQ(view.delays[kPosLeftSub], 960);
 }
 
 TEST_F(CarPresenterTest, FactoryRolesShowSixPositions) {
