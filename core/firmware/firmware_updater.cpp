@@ -270,6 +270,11 @@ void CFirmwareUpdater::ReadDeviceAgain() {
     m_connection.ReadDeviceAgain();
 }
 
+void CFirmwareUpdater::ConnectAfterUpdate() {
+    // A step of its own: the report of success comes from inside the close.
+    Later(std::chrono::milliseconds(0), [this] { m_connection.OnAutoConnect(); });
+}
+
 std::optional<TextId> CFirmwareUpdater::CloseGuardText() const {
     if (IsBusy()) return TextId::DontCloseUpdate;
     return std::nullopt;

@@ -127,6 +127,10 @@ public:
     // Queues a read of the device's whole setting behind what is queued (the
     // factory reset): the window then shows what the device holds.
     void ReadDeviceAgain();
+    // Connects again once a finished update has taken the link down (the
+    // window then reads the device's setting, which new firmware may have
+    // changed); a device still restarting connects when it arrives.
+    void ConnectAfterUpdate();
     // What closing the dialog (close box, cancel, Browse) shows instead of
     // acting while an update is under way; none when closing is fine.
     std::optional<TextId> CloseGuardText() const;

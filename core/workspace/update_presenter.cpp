@@ -69,6 +69,13 @@ bool CUpdatePresenter::HandleMessage(unsigned msg, std::uintptr_t wParam, std::i
 }
 
 void CUpdatePresenter::OnUpgradeProgress(const UpgradeProgress& progress) {
+    // The window shows what the device holds after the update, as after a
+    // factory reset.
+    if (progress.ePhase == UpgradePhase::Succeeded && !m_bConnectedAfter) {
+        m_bConnectedAfter = true;
+        m_updater.ConnectAfterUpdate();
+    }
+    if (progress.ePhase != UpgradePhase::Succeeded) m_bConnectedAfter = false;
     if (progress.status) m_view.ShowStatus(*progress.status);
     if (progress.nTotal > 0) {
         m_view.SetProgressRange(progress.nTotal);

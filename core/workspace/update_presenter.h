@@ -86,4 +86,5 @@ private:
     IUpdateView& m_view;
     IUpgradeFileStore& m_store;
     std::string m_strPath;
+    bool m_bConnectedAfter = false;  // the connection after this update's success is asked for
 };

@@ -98,10 +98,17 @@ protected:
 
 TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
     ConnectOnline();
+    // The window's gain reaches the device before the update.
+    {
+        std::lock_guard lock(g_csModel);
+        host.Model().GetOutput(0)->SetGain(7);
+    }
+    ASSERT_TRUE(RunUntilSettled(host));
     const std::string image = WriteImage("fw.dsp", 100);
     presenter.Open();
 
-    // Halfway through, the user tries to close, cancel, browse and reset.
+    // Halfway through, the user tries to close, cancel, browse and reset;
+    // the new firmware will start with factory settings.
     std::vector<bool> closeAllowed;
     onMessage = [&](const UiMessage& m) {
         if (m.msg != UM_UPGRADE_PROGRESS || m.wParam != 2) return;
@@ -109,6 +116,7 @@ TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
         presenter.OnBrowse();
         presenter.OnFactoryReset();
         presenter.OnStart(image);
+        host.processor.FactoryReset();
     };
     presenter.OnStart(image);
     EXPECT_TRUE(updater.IsBusy());
@@ -129,9 +137,14 @@ TEST_F(UpdatePresenterTest, WholeUpdateWithItsGuards) {
     EXPECT_EQ(view.statuses, statuses);
     EXPECT_EQ(Shown(), std::vector<TextId>{TextId::FirmwareUpdateDone});
     EXPECT_TRUE(host.processor.LastInstalledImage().has_value());
-    // The link stays down; closing is fine again.
-    EXPECT_FALSE(host.Session().IsConnected());
-    EXPECT_TRUE(presenter.OnCloseRequested());
+    EXPECT_TRUE(presenter.OnCloseRequested()) << "closing is fine again";
+    // The window connects again and shows what the updated device holds.
+    ASSERT_TRUE(host.RunUntilState(ConnectionState::Online));
+    ASSERT_TRUE(RunUntilSettled(host));
+    std::lock_guard lock(g_csModel);
+    EXPECT_EQ(host.Model().GetOutput(0)->GetGain(),
+              host.processor.CurrentImage()[OutSlotOffset(0) + kOutGain]);
+    EXPECT_NE(host.Model().GetOutput(0)->GetGain(), 7);
 }
 
 // Start returns at once; the search runs as steps of the loop while the
