@@ -1,6 +1,7 @@
 // The README describes the command line and the --json outputs; these tests
 // hold it to what the program prints.
 
+#include <cmath>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -85,8 +86,16 @@ TEST_F(ReadmeTest, EveryJsonMemberIsDescribedAndEveryDescribedOneIsPrinted) {
         ASSERT_TRUE(SaveSingleSet(model, FilePath("one.dsps")));
         ASSERT_TRUE(SaveAllData(model, FilePath("all.dspa")));
     }
+    {
+        // A measurement with a broad 6 dB bump at 1 kHz for the fit.
+        std::ofstream meas(FilePath("meas.txt"));
+        for (double f = 20; f <= 20000; f *= 1.05)
+            meas << f << " " << 80 + 6 * std::exp(-std::pow(std::log2(f / 1000), 2)) << "\n";
+    }
     AddDevice();
     const std::vector<std::vector<std::string>> commands = {
+        {"fit", FilePath("one.dsps"), "--channel", "1", "--measurement", FilePath("meas.txt"),
+         "--json"},
         {"dump", FilePath("one.dsps"), "--json"},
         {"dump", FilePath("all.dspa"), "--json"},
         {"curve", FilePath("one.dsps"), "--channel", "1", "--format", "json"},
