@@ -9,7 +9,7 @@
 
 #include <ostream>
 
-#include "workspace/edits.h"
+#include "edits/edits.h"
 
 namespace {
 

@@ -1,17 +1,18 @@
 // The README describes the command line and the --json outputs; these tests
 // hold it to what the program prints.
 
-#include <cmath>
 #include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include "cli/cli_fixture.h"
+#include "measure/point_file.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "model/startup_contents.h"
 #include "presets/preset_file.h"
+#include "support/fit_corpus.h"
 #include "tables/value_tables.h"
 
 namespace cli_test {
@@ -86,16 +87,11 @@ TEST_F(ReadmeTest, EveryJsonMemberIsDescribedAndEveryDescribedOneIsPrinted) {
         ASSERT_TRUE(SaveSingleSet(model, FilePath("one.dsps")));
         ASSERT_TRUE(SaveAllData(model, FilePath("all.dspa")));
     }
-    {
-        // A measurement with a broad 6 dB bump at 1 kHz for the fit.
-        std::ofstream meas(FilePath("meas.txt"));
-        for (double f = 20; f <= 20000; f *= 1.05)
-            meas << f << " " << 80 + 6 * std::exp(-std::pow(std::log2(f / 1000), 2)) << "\n";
-    }
+    std::ofstream(FilePath("meas.txt")) << MeasurementText(fit_corpus::RoomCase(5, true).file);
     AddDevice();
     const std::vector<std::vector<std::string>> commands = {
         {"fit", FilePath("one.dsps"), "--channel", "1", "--measurement", FilePath("meas.txt"),
-         "--json"},
+         "--out", FilePath("fitted.dsps"), "--json"},
         {"dump", FilePath("one.dsps"), "--json"},
         {"dump", FilePath("all.dspa"), "--json"},
         {"curve", FilePath("one.dsps"), "--channel", "1", "--format", "json"},
