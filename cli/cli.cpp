@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
 #include "link/pinned_backend.h"
@@ -107,7 +108,8 @@ std::unique_ptr<HidBackendRegistry> CliContext::MakeRegistry(
 }
 
 int Fail(CliContext& ctx, int status, const std::string& text) {
-    ctx.err << "tqr905: " << text << std::endl;
+    // Errors quote names, paths and the device's identification.
+    ctx.err << "tqr905: " << TerminalText(text) << std::endl;
     return status;
 }
 

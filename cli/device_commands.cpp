@@ -12,7 +12,10 @@
 #include "cli/device_session.h"
 #include "cli/json_writer.h"
 #include "cli/settings_print.h"
+#include "cli/terminal_text.h"
 #include "link/claims.h"
+#include "link/fd_util.h"
+#include "link/vhid_bus.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
 #include "workspace/bulk_ops.h"
@@ -104,6 +107,8 @@ int CheckName(CliContext& ctx, const std::string& name) {
             return kExitOk;
         case GroupNameProblem::NotGbk:
             return Fail(ctx, kExitRefused, "the name has characters a group name cannot hold");
+        case GroupNameProblem::Control:
+            return Fail(ctx, kExitRefused, "the name has control characters");
         case GroupNameProblem::TooLong:
             return Fail(ctx, kExitRefused,
                         "the name is longer than " + std::to_string(kGroupNameBytes) +
@@ -122,7 +127,7 @@ void PrintNames(CliContext& ctx, const GroupNames& names) {
     }
     for (int g = 0; g < kDeviceGroupCount; ++g) {
         const std::string& name = names[static_cast<std::size_t>(g)];
-        ctx.out << g + 1 << "  " << (name.empty() ? "(unused)" : name) << "\n";
+        ctx.out << g + 1 << "  " << (name.empty() ? "(unused)" : TerminalText(name)) << "\n";
     }
 }
 
@@ -143,6 +148,14 @@ int CmdDevices(CliContext& ctx) {
             if (MatchesDevice(info)) found.push_back(info);
         }
     }
+    // A bus directory that is passed over silently would look like no device.
+    const std::string bus = vhid::BusDirectory();
+    std::string why;
+    if (bus.empty()) {
+        ctx.err << "tqr905: note: " << vhid::kNoBusDirectory << "\n";
+    } else if (std::filesystem::exists(bus) && !IsPrivateDirectory(bus, &why)) {
+        ctx.err << "tqr905: note: virtual bus not used: " << TerminalText(why) << "\n";
+    }
     if (ctx.line.Has("json")) {
         JsonWriter json(ctx.out);
         json.BeginArray();
@@ -160,8 +173,8 @@ int CmdDevices(CliContext& ctx) {
     }
     if (found.empty()) ctx.out << "no TQR-905 found\n";
     for (const HidDeviceInfo& info : found) {
-        ctx.out << info.strPath << "  " << HexId(info.nVendorId) << ":" << HexId(info.nProductId)
-                << " v" << HexId(info.nVersion) << "  "
+        ctx.out << TerminalText(info.strPath) << "  " << HexId(info.nVendorId) << ":"
+                << HexId(info.nProductId) << " v" << HexId(info.nVersion) << "  "
                 << (IsPathFree(info.strPath) ? "free" : "held by another copy") << "\n";
     }
     return kExitOk;
@@ -178,8 +191,8 @@ int CmdInfo(CliContext& ctx) {
             json.Member("state", state);
             json.EndObject();
         } else {
-            ctx.out << "device: " << session.Session().DevicePath() << "\n"
-                    << "identification: " << session.Identification() << "\n"
+            ctx.out << "device: " << TerminalText(session.Session().DevicePath()) << "\n"
+                    << "identification: " << TerminalText(session.Identification()) << "\n"
                     << "state: " << state << "\n";
         }
         return kExitOk;
@@ -247,7 +260,7 @@ int CmdRecall(CliContext& ctx) {
             kReadGroupPackets);
         if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "recalling the group");
         const std::string name = ReadGroupNames()[static_cast<std::size_t>(*group - 1)];
-        ctx.out << "recalled group " << *group << " \"" << name << "\"\n";
+        ctx.out << "recalled group " << *group << " \"" << TerminalText(name) << "\"\n";
         return kExitOk;
     });
 }

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/device_session.h"
+#include "cli/terminal_text.h"
 #include "workspace/edits.h"
 
 namespace {
@@ -23,7 +24,8 @@ std::string ValueLines(const CKTV_Data& model, const std::vector<EditKey>& keys)
     const std::vector<ValueText> values = GetValues(model, keys);
     std::string lines;
     for (std::size_t i = 0; i < keys.size(); ++i)
-        lines += EditKeyName(keys[i]) + "=" + (values[i].ok ? values[i].text : "?") + "\n";
+        lines +=
+            EditKeyName(keys[i]) + "=" + (values[i].ok ? TerminalText(values[i].text) : "?") + "\n";
     return lines;
 }
 

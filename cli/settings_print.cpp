@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/json_writer.h"
+#include "cli/terminal_text.h"
 #include "cli/value_words.h"
 #include "controls/delay_units.h"
 #include "tables/value_tables.h"
@@ -39,7 +40,7 @@ std::string XoverLine(const char* label, const XoverView& x) {
 }
 
 void PrintChannelText(std::ostream& out, const ChannelView& ch) {
-    out << "CH" << ch.channel + 1 << " \"" << ch.name << "\"  output "
+    out << "CH" << ch.channel + 1 << " \"" << TerminalText(ch.name) << "\"  output "
         << (ch.output ? "on" : "muted") << "  phase " << PhaseText(ch.phase) << "  gain "
         << OutputGainText(ch.gainStep) << "  delay " << DelayTextWithUnit(ch.delay, kDelayUnitMs)
         << " (" << ch.delay << " samples)  EQ " << EqModeToken(ch.eqMode) << "\n";
@@ -57,7 +58,7 @@ void PrintChannelText(std::ostream& out, const ChannelView& ch) {
 }
 
 void PrintImageText(std::ostream& out, const std::string& title, const ImageView& image) {
-    out << title << ": \"" << image.name << "\"\n";
+    out << title << ": \"" << TerminalText(image.name) << "\"\n";
     for (const ChannelView& ch : image.channels)
         PrintChannelText(out, ch);
     out << "\n";
@@ -96,7 +97,7 @@ void PrintGroupNamesText(std::ostream& out, const GroupNames& names) {
     out << "groups\n";
     for (int g = 0; g < kDeviceGroupCount; ++g) {
         const std::string& name = names[static_cast<std::size_t>(g)];
-        out << "  " << g + 1 << "  " << (name.empty() ? "(unused)" : name) << "\n";
+        out << "  " << g + 1 << "  " << (name.empty() ? "(unused)" : TerminalText(name)) << "\n";
     }
     out << "\n";
 }
@@ -248,8 +249,9 @@ void WritePositionsJson(JsonWriter& json, const ListenPositionsView& pos) {
 }  // namespace
 
 void PrintReportText(std::ostream& out, const SettingsReport& report) {
-    out << report.kind << ": " << report.source << "\n";
-    if (report.identification) out << "identification: " << *report.identification << "\n";
+    out << report.kind << ": " << TerminalText(report.source) << "\n";
+    if (report.identification)
+        out << "identification: " << TerminalText(*report.identification) << "\n";
     out << "\n";
     if (report.groupNames) PrintGroupNamesText(out, *report.groupNames);
     if (report.systemArea) PrintSystemText(out, *report.systemArea);

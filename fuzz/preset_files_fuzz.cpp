@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/globals.h"
 #include "fuzz_support.h"
 #include "model/ktv_data.h"
 #include "model/startup_contents.h"
-#include "presets/file_io.h"
 #include "presets/preset_file.h"
 #include "presets/preset_format.h"
 

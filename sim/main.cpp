@@ -32,13 +32,16 @@ device would (vendor 0483, product 5750, version 0200) and answers the
 tuning programs as the processor does: settings, six sound groups, status
 poll, identification, factory reset and the firmware boot loader.
 
-Point a program at it by giving it the same bus directory:
-    TQR905_VHID_DIR=/tmp/mybus tqr905-sim &
-    TQR905_VHID_DIR=/tmp/mybus tqr905 ...
+Point a program at it by giving it the same bus directory, one that only
+you can write (the programs refuse any other):
+    bus=$(mktemp -d)
+    TQR905_VHID_DIR=$bus tqr905-sim &
+    TQR905_VHID_DIR=$bus tqr905 ...
 
 Options:
   --bus DIR            bus directory (default: $TQR905_VHID_DIR, else
-                       $XDG_RUNTIME_DIR/tqr905-vhid, else /tmp/tqr905-vhid-<uid>)
+                       $XDG_RUNTIME_DIR/tqr905-vhid); made 0700 when missing,
+                       refused when another user owns it or may write to it
   --name NAME          device name; it listens at DIR/NAME.sock (default tqr905)
   --id TEXT            identification it reports (default TQR-905-31EQ-V3.0);
                        the programs accept it when the first 15 characters match
@@ -329,20 +332,23 @@ int main(int argc, char** argv) {
         case ParseOutcome::Run:
             break;
     }
+    CVirtualProcessor processor;
+    SimServer server(processor, settings.server);
+    if (!settings.quiet) server.SetEventLog(Note);
+    // The state file is read while Ctrl-C still ends the program; the
+    // signals are blocked only before the server starts its threads.
+    LinkStatus started = server.LoadState();
+    if (!started) {
+        Note(started.ErrorText());
+        return 1;
+    }
     const int signalFd = BlockSignals();
     if (signalFd < 0) {
         Note("unable to take signals");
         return 1;
     }
-
-    CVirtualProcessor processor;
-    SimServer server(processor, settings.server);
-    if (!settings.quiet) server.SetEventLog(Note);
-    LinkStatus started = server.LoadState();
-    if (started) {
-        ApplyDeviceSettings(settings, server);
-        started = server.Start();
-    }
+    ApplyDeviceSettings(settings, server);
+    started = server.Start();
     if (!started) {
         Note(started.ErrorText());
         return 1;

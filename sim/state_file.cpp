@@ -1,16 +1,10 @@
 #include "sim/state_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "base/file_io.h"
 
 namespace sim {
 namespace {
@@ -91,64 +85,16 @@ bool CheckEnvelope(const std::vector<BYTE>& file, std::span<const BYTE>& payload
     return true;
 }
 
-std::string SystemError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const std::vector<BYTE>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool WriteStateFile(const std::string& path, const DeviceState& state, std::string& error) {
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = SystemError("unable to create", temp);
-        return false;
-    }
-    const bool written = WriteAll(fd, Encode(state)) && ::fsync(fd) == 0;
-    if (!written) error = SystemError("unable to write", temp);
-    if (::close(fd) != 0 && written) {
-        error = SystemError("unable to close", temp);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (!written) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = SystemError("unable to replace", path);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileAtomically(path, Encode(state), error);
 }
 
 bool ReadStateFile(const std::string& path, DeviceState& state, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = SystemError("unable to open", path);
-        return false;
-    }
     // Never read more than a state file can hold: a wrong path may name a huge file.
-    const size_t limit = kHeaderSize + PayloadSize() + kTrailerSize;
-    std::vector<BYTE> file(limit + 1);
-    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    file.resize(static_cast<size_t>(in.gcount()));
-    if (in.bad()) {
-        error = SystemError("unable to read", path);
-        return false;
-    }
+    std::vector<BYTE> file;
+    if (!ReadWholeFile(path, kHeaderSize + PayloadSize() + kTrailerSize, file, error)) return false;
     std::span<const BYTE> payload;
     std::string why;
     if (!CheckEnvelope(file, payload, why)) {

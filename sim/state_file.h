@@ -17,11 +17,13 @@ struct DeviceState {
     Identification identification{};
 };
 
-// Writes a temporary file beside `path` and renames it over `path`, so a
+// Replaces `path` through ReplaceFileAtomically (an unguessable temporary
+// file beside it, flushed, renamed over it; the file keeps its mode), so a
 // crash leaves either the old or the new state. On failure `error` says why.
 bool WriteStateFile(const std::string& path, const DeviceState& state, std::string& error);
 
-// Reads `path` into `state`. A file of the wrong magic, version, size or
+// Reads `path` into `state`. Anything but a regular file (a FIFO, a device)
+// is refused at once. A file of the wrong magic, version, size or
 // checksum is refused with `error` set and `state` left unchanged.
 bool ReadStateFile(const std::string& path, DeviceState& state, std::string& error);
 

@@ -17,6 +17,8 @@ constexpr Entry kTexts[] = {
     {TextId::DataError, "数据错误!", "数据错误!"},
     {TextId::EmptyReply, "数据回传错误!", "Please Update the Firmware!"},
     {TextId::DataBeyondRange, "数据超范围!", "Data beyond range!"},
+    {TextId::FieldOutOfRange, "设备保存的数值超出本栏的范围",
+     "The device holds a value outside this field's range"},
     {TextId::HexFileError, "Hex文件错误!", "Hex File error!"},
     {TextId::UpgradeFileTypeError, "升级文件类型错误！", "升级文件类型错误！"},
     {TextId::ControllerWarning,

@@ -9,6 +9,7 @@ enum class TextId : unsigned {
     DataError,
     EmptyReply,
     DataBeyondRange,
+    FieldOutOfRange,
     HexFileError,
     UpgradeFileTypeError,
     ControllerWarning,

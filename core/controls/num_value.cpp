@@ -88,7 +88,9 @@ std::string CNumValue::DistanceText(int p, double unitsPerMetre) const {
     const double metresPerMs =
         (kSoundSpeedShown + kSoundSpeedPerDegree * (m_nTempCode - kTempCodeZero)) / 1000.0;
     const double ms = p == m_nMax ? kMaxDelayMs : p / kSamplesPerMs;
-    return FormatNumber("%0.0f", metresPerMs * ms * unitsPerMetre);
+    // One decimal: a sample is 0.7 cm or 0.3 in of travel, so whole units
+    // would show neighbouring delays alike and a retyped text could move one.
+    return FormatNumber("%0.1f", metresPerMs * ms * unitsPerMetre);
 }
 
 std::string CNumValue::OffOr(bool off, const char* format, double value) const {
@@ -177,7 +179,35 @@ int CNumValue::ParseMixPercent(double percent) const {
     return ClampPos(TruncSteps(percent / m_dStep));
 }
 
+// Typed "1k", "1.5k", "2.2kHz", "80hz": the number, times a thousand after
+// a "k". Whatever else follows is ignored, as after any typed number.
+int CNumValue::ParseFreq(const std::string& text) const {
+    std::size_t used = 0;
+    double hz = ParseLeadingDouble(text, &used);
+    const std::string unit = TrimSpaces(text.substr(used));
+    if (used > 0 && !unit.empty() && (unit[0] == 'k' || unit[0] == 'K')) hz *= 1000.0;
+    return ClampPos(TruncSteps(hz));
+}
+
+// Where the value's rounding leaves a position between two typed values
+// (0.104 ms is 4.992 samples, a Q is shown 0.025 above its table value), the
+// shown text still names its own position: the positions nearest the parsed
+// one are asked for the same text.
 int CNumValue::ParseText(const std::string& text) const {
+    const int parsed = ParseValue(text);
+    const std::string typed = TrimSpaces(text);
+    // Where the Q table runs dense, the shown 0.025 lies several positions
+    // away: the whole (short) table is asked.
+    const int neighbours = m_nType == kValQ ? m_nMax - m_nMin : 4;
+    for (int d = 0; d <= neighbours; ++d) {
+        for (const int p : {parsed - d, parsed + d}) {
+            if (p >= m_nMin && p <= m_nMax && TextOf(p) == typed) return p;
+        }
+    }
+    return parsed;
+}
+
+int CNumValue::ParseValue(const std::string& text) const {
     switch (m_nType) {
         case kValDelayMs:
             return ParseDelayMs(ParseLeadingDouble(text));
@@ -187,7 +217,7 @@ int CNumValue::ParseText(const std::string& text) const {
             return ParseDistanceMetres(ParseLeadingDouble(text) / kInchesPerMetre);
         case kValBandFreq:
         case kValXoverFreq:
-            return ClampPos(ParseLeadingInt(text));
+            return ParseFreq(text);
         case kValAttack:
             return ParseAttack(ParseLeadingDouble(text));
         case kValQ:
@@ -217,12 +247,12 @@ int CNumValue::SnapToGrid(int p, bool up) const {
 }
 
 int CNumValue::Step(int delta) {
-    int p = ClampPos(static_cast<double>(m_nPos) + delta);
+    int p = ClampPos(static_cast<double>(ClampPos(m_nPos)) + delta);
     if (delta != 0 && SnapsToGrid(m_nType)) p = SnapToGrid(p, delta > 0);
     m_nPos = p;
     return p;
 }
 
-std::string BeyondRangeText(int controlId) {
-    return std::to_string(controlId) + ":" + Text(TextId::DataBeyondRange);
+std::string BeyondRangeText(const std::string& fieldName) {
+    return fieldName + ":" + Text(TextId::DataBeyondRange);
 }

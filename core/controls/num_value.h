@@ -47,7 +47,12 @@ public:
     // Stores p when it lies in the range; returns false and keeps the old
     // position otherwise (the owner then shows BeyondRangeText).
     bool SetPos(int p);
+    // Stores p whatever the range: a stored value the device or a file holds
+    // beyond the field's range is shown as it is, not replaced. An arrow
+    // step then starts from it clamped into the range.
+    void HoldPos(int p) { m_nPos = p; }
     int GetPos() const { return m_nPos; }
+    bool IsOutOfRange() const { return m_nPos < m_nMin || m_nPos > m_nMax; }
 
     // Physical value of position p for the linear types.
     double LinearValue(int p) const { return p * m_dStep - m_dOffset; }
@@ -57,7 +62,9 @@ public:
     std::string Text() const { return TextOf(m_nPos); }
 
     // Position that typed text stands for, always inside the range: values
-    // beyond the range are clamped, text that is no number counts as 0.
+    // beyond the range are clamped, text that is no number counts as 0. The
+    // text of a position parses back to that position. Frequencies take a
+    // "k" for thousands and an optional "Hz" ("1.5k", "2.2kHz", "80hz").
     int ParseText(const std::string& text) const;
     // Parses typed text and stores the position; returns it.
     int Commit(const std::string& text);
@@ -69,6 +76,8 @@ public:
 
 private:
     int ClampPos(double p) const;
+    int ParseValue(const std::string& text) const;
+    int ParseFreq(const std::string& text) const;
     int ParseLinear(double value) const;
     int ParseDelayMs(double ms) const;
     int ParseDistanceMetres(double metres) const;
@@ -89,7 +98,6 @@ private:
     int m_nTempCode = kDefaultTempCode;
 };
 
-// "%d:" with the control's identifier, then "Data beyond range!" in the
-// current language: what the owner shows when a program-set position is
-// refused.
-std::string BeyondRangeText(int controlId);
+// The field's name, ":", then "Data beyond range!" in the current language:
+// what the owner shows when a program-set position lies outside the range.
+std::string BeyondRangeText(const std::string& fieldName);

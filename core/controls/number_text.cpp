@@ -3,7 +3,6 @@
 #include <locale.h>
 #include <stdlib.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -33,13 +32,6 @@ double ParseLeadingDouble(const std::string& text, std::size_t* consumed) {
     const double value = strtod_l(begin, &end, CLocale());
     if (consumed) *consumed = static_cast<std::size_t>(end - begin);
     return std::isnan(value) ? 0.0 : value;
-}
-
-int ParseLeadingInt(const std::string& text) {
-    const long long value = std::strtoll(text.c_str(), nullptr, 10);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
 }
 
 std::string FormatNumber(const char* format, double value) {

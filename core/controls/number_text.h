@@ -1,5 +1,5 @@
 #pragma once
-// Number <-> text helpers of the numeric fields. Parsing follows atof/atoi
+// Number <-> text helpers of the numeric fields. Parsing follows atof
 // (leading spaces skipped, the longest numeric prefix taken, 0 when there is
 // none) but always in the "C" locale: a desktop locale with a decimal comma
 // must not turn "2.5" into 2.
@@ -10,8 +10,6 @@
 // The leading number of `text`; 0 when there is none or it is not a number
 // (NaN). *consumed, when given, receives the characters used (0 when none).
 double ParseLeadingDouble(const std::string& text, std::size_t* consumed = nullptr);
-// atoi: the leading integer, saturated to the int range.
-int ParseLeadingInt(const std::string& text);
 
 // printf-style formatting of one double, without a "-0" for values that
 // round to zero.

@@ -266,6 +266,10 @@ FactoryResetResult CFirmwareUpdater::FactoryReset() {
     return FactoryResetResult::Queued;
 }
 
+void CFirmwareUpdater::ReadDeviceAgain() {
+    m_connection.ReadDeviceAgain();
+}
+
 std::optional<TextId> CFirmwareUpdater::CloseGuardText() const {
     if (IsBusy()) return TextId::DontCloseUpdate;
     return std::nullopt;

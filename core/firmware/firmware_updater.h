@@ -124,6 +124,9 @@ public:
 
     // The reset after the user agreed to TextId::FactoryResetConfirm.
     FactoryResetResult FactoryReset();
+    // Queues a read of the device's whole setting behind what is queued (the
+    // factory reset): the window then shows what the device holds.
+    void ReadDeviceAgain();
     // What closing the dialog (close box, cancel, Browse) shows instead of
     // acting while an update is under way; none when closing is fine.
     std::optional<TextId> CloseGuardText() const;

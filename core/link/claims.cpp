@@ -70,6 +70,24 @@ bool LockSoon(int fd) {
     return true;
 }
 
+// A marker is opened without following a link and without waiting (a FIFO
+// planted under its name would block), and used only as a regular file;
+// otherwise the fd is invalid and *pWhy says why.
+UniqueFd OpenMarker(const std::string& marker, int flags, std::string* pWhy) {
+    UniqueFd fd(
+        ::open(marker.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    if (!fd.Valid()) {
+        *pWhy = errno == ELOOP ? "it is a symbolic link" : ErrnoText(errno);
+        return fd;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        *pWhy = "not a regular file";
+        fd.Reset();
+    }
+    return fd;
+}
+
 }  // namespace
 
 std::string ClaimsDirectory() {
@@ -77,7 +95,7 @@ std::string ClaimsDirectory() {
     if (dir != nullptr && *dir != '\0') return dir;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/tqr905/claims";
-    return "/tmp/tqr905-claims-" + std::to_string(::getuid());
+    return {};
 }
 
 std::string ClaimFileName(const std::string& path) {
@@ -103,7 +121,10 @@ std::string ClaimFileName(const std::string& path) {
 }
 
 bool IsPathFree(const std::string& path) {
-    UniqueFd fd(::open(MarkerPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    const std::string dir = ClaimsDirectory();
+    std::string error;
+    if (dir.empty() || !IsPrivateDirectory(dir, &error)) return true;
+    UniqueFd fd = OpenMarker(MarkerPath(path), O_RDONLY, &error);
     if (!fd.Valid()) return true;  // no marker file: nobody ever claimed it
     // flock conflicts between open files, so this process's own claim counts too.
     if (::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0) return errno != EWOULDBLOCK;
@@ -111,17 +132,23 @@ bool IsPathFree(const std::string& path) {
     return true;
 }
 
-bool ClaimPath(const std::string& path) {
+bool ClaimPath(const std::string& path, std::string* pError) {
     HeldClaims& claims = Held();
     std::lock_guard lock(claims.mutex);
     if (claims.held.count(path) != 0) return true;
+    const std::string dir = ClaimsDirectory();
+    if (dir.empty()) return true;
     std::string error;
-    if (!EnsurePrivateDirectory(ClaimsDirectory(), &error)) return false;
+    const auto fail = [&](const std::string& why) {
+        if (pError != nullptr) *pError = why;
+        return false;
+    };
+    if (!EnsurePrivateDirectory(dir, &error)) return fail("claims directory: " + error);
     const std::string marker = MarkerPath(path);
     for (;;) {
-        UniqueFd fd(::open(marker.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-        if (!fd.Valid()) return false;
-        if (!LockSoon(fd.Get())) return false;
+        UniqueFd fd = OpenMarker(marker, O_RDWR | O_CREAT, &error);
+        if (!fd.Valid()) return fail("unable to use the claim marker " + marker + ": " + error);
+        if (!LockSoon(fd.Get())) return fail("claimed by another copy of the program");
         if (IsCurrentFile(fd.Get(), marker)) {
             claims.held.emplace(path, std::move(fd));
             return true;

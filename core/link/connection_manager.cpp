@@ -213,6 +213,13 @@ void CConnectionManager::OnDeviceId() {
     NotifyIfChanged();
 }
 
+void CConnectionManager::ReadDeviceAgain() {
+    if (!m_bConnected || m_bClosing) return;
+    m_command.QueueReadAll(true);
+    m_ePhase = Phase::Reading;
+    NotifyIfChanged();
+}
+
 // The two texts of this message differ in meaning; they are shown as they are.
 void CConnectionManager::OnEmptyReply() {
     const auto show = [] {

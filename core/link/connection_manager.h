@@ -96,6 +96,9 @@ public:
     void OnTransferStart();
     void OnTransferDone();
     void OnSourceChanged(int source);
+    // Reads the device's whole setting again (after a factory reset): the
+    // state goes back to Reading, and the window reloads when it is in.
+    void ReadDeviceAgain();
 
     // ---- Building blocks, also used by the firmware update ----
     // The common start sequence: open (the first matching device for an

@@ -95,14 +95,7 @@ void FdWatchThread::Run(int fd) {
     }
 }
 
-bool EnsurePrivateDirectory(const std::string& path, std::string* pError) {
-    std::error_code ec;
-    const std::filesystem::path dir(path);
-    if (dir.has_parent_path()) std::filesystem::create_directories(dir.parent_path(), ec);
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        *pError = "unable to create " + path + ": " + ErrnoText(errno);
-        return false;
-    }
+bool IsPrivateDirectory(const std::string& path, std::string* pError) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
         *pError = "unable to use " + path + ": " + ErrnoText(errno);
@@ -112,5 +105,20 @@ bool EnsurePrivateDirectory(const std::string& path, std::string* pError) {
         *pError = "unable to use " + path + ": not a directory owned by this user";
         return false;
     }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        *pError = "unable to use " + path + ": other users may write to it";
+        return false;
+    }
     return true;
+}
+
+bool EnsurePrivateDirectory(const std::string& path, std::string* pError) {
+    std::error_code ec;
+    const std::filesystem::path dir(path);
+    if (dir.has_parent_path()) std::filesystem::create_directories(dir.parent_path(), ec);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        *pError = "unable to create " + path + ": " + ErrnoText(errno);
+        return false;
+    }
+    return IsPrivateDirectory(path, pError);
 }

@@ -75,7 +75,13 @@ private:
     std::thread m_thread;
 };
 
+// True when the path is a real directory (not a symbolic link) owned by the
+// user that neither group nor others can write: nobody else can put a socket
+// or a lock file there, nor swap what is there. Otherwise false, with the
+// reason in *pError.
+bool IsPrivateDirectory(const std::string& path, std::string* pError);
+
 // Creates the directory (and missing parents) readable by the user alone;
-// an existing one must be a real directory owned by the user, so that a
-// shared /tmp cannot hand us someone else's.
+// an existing one must pass IsPrivateDirectory, so that a shared /tmp
+// cannot hand us someone else's.
 bool EnsurePrivateDirectory(const std::string& path, std::string* pError);

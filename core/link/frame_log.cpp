@@ -1,5 +1,9 @@
 #include "link/frame_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -7,13 +11,17 @@
 #include <ctime>
 #include <mutex>
 
+#include "base/file_io.h"
 #include "link/fd_util.h"
 
 namespace {
 
 struct FrameLogState {
     std::mutex mutex;
-    std::FILE* file = nullptr;
+    UniqueFd fd;
+    std::string path;
+    std::uint64_t nSize = 0;  // bytes in the file now
+    std::uint64_t nRotateBytes = kFrameLogRotateBytes;
     bool bEnvironmentRead = false;
 };
 
@@ -22,16 +30,52 @@ FrameLogState& State() {
     return state;
 }
 
-bool OpenLocked(FrameLogState& state, const std::string& path, std::string* pError) {
-    std::FILE* file = std::fopen(path.c_str(), "ae");
-    if (file == nullptr) {
-        if (pError != nullptr)
-            *pError = "unable to open trace file " + path + ": " + ErrnoText(errno);
-        return false;
+// Appends only to a regular file of this user: never through a symbolic
+// link, never to another user's file, never to a FIFO or device (opened
+// non-blocking, so a FIFO without a reader is refused at once). A new file
+// is readable by the user alone.
+UniqueFd OpenTraceFile(const std::string& path, int extraFlags, std::uint64_t* pSize,
+                       std::string* pError) {
+    const auto fail = [&](const std::string& why) {
+        if (pError != nullptr) *pError = "unable to open trace file " + path + ": " + why;
+        return UniqueFd();
+    };
+    UniqueFd fd(::open(
+        path.c_str(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extraFlags,
+        0600));
+    if (!fd.Valid()) {
+        return fail(errno == ELOOP ? "it is a symbolic link" : ErrnoText(errno));
     }
-    if (state.file != nullptr) std::fclose(state.file);
-    state.file = file;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) return fail(ErrnoText(errno));
+    if (!S_ISREG(st.st_mode)) return fail("not a regular file");
+    if (st.st_uid != ::geteuid()) return fail("the file belongs to another user");
+    *pSize = static_cast<std::uint64_t>(st.st_size);
+    return fd;
+}
+
+bool OpenLocked(FrameLogState& state, const std::string& path, std::string* pError) {
+    std::uint64_t size = 0;
+    UniqueFd fd = OpenTraceFile(path, 0, &size, pError);
+    if (!fd.Valid()) return false;
+    state.fd = std::move(fd);
+    state.path = path;
+    state.nSize = size;
     return true;
+}
+
+// The file grows to the limit, then becomes "<file>.1" (replacing an older
+// one) and a fresh file starts: at most two files of the limit each.
+void RotateLocked(FrameLogState& state) {
+    state.fd.Reset();
+    const std::string previous = state.path + ".1";
+    std::uint64_t size = 0;
+    if (::rename(state.path.c_str(), previous.c_str()) == 0) {
+        // O_EXCL: whatever appeared at the name since is not ours to append to.
+        state.fd = OpenTraceFile(state.path, O_EXCL, &size, nullptr);
+    }
+    state.nSize = size;
 }
 
 // The environment is read on first use, so a program needs no set-up call.
@@ -69,15 +113,14 @@ void DisableFrameLog() {
     FrameLogState& state = State();
     std::lock_guard lock(state.mutex);
     state.bEnvironmentRead = true;
-    if (state.file != nullptr) std::fclose(state.file);
-    state.file = nullptr;
+    state.fd.Reset();
 }
 
 bool FrameLogEnabled() {
     FrameLogState& state = State();
     std::lock_guard lock(state.mutex);
     ReadEnvironmentLocked(state);
-    return state.file != nullptr;
+    return state.fd.Valid();
 }
 
 std::string FormatFrameLogLine(FrameDirection direction, const std::uint8_t* data,
@@ -97,8 +140,19 @@ void LogFrame(FrameDirection direction, const std::uint8_t* data, std::size_t si
     FrameLogState& state = State();
     std::lock_guard lock(state.mutex);
     ReadEnvironmentLocked(state);
-    if (state.file == nullptr) return;
-    const std::string line = FormatFrameLogLine(direction, data, size);
-    std::fprintf(state.file, "%s\n", line.c_str());
-    std::fflush(state.file);
+    if (!state.fd.Valid()) return;
+    const std::string line = FormatFrameLogLine(direction, data, size) + "\n";
+    if (state.nSize > 0 && state.nSize + line.size() > state.nRotateBytes) {
+        RotateLocked(state);
+        if (!state.fd.Valid()) return;
+    }
+    if (WriteAll(state.fd.Get(),
+                 std::span(reinterpret_cast<const BYTE*>(line.data()), line.size())))
+        state.nSize += line.size();
+}
+
+void SetFrameLogRotateBytes(std::uint64_t bytes) {
+    FrameLogState& state = State();
+    std::lock_guard lock(state.mutex);
+    state.nRotateBytes = bytes;
 }

@@ -56,8 +56,9 @@ bool CHidLink::OpenPath(const std::string& path) {
 // for a moment, since its device may be restarting into its loader for that
 // copy's update, which then has to find it free.
 bool CHidLink::OpenExclusive(const std::string& path) {
-    if (!ClaimPath(path)) {
-        m_strLastError = "unable to open " + path + ": claimed by another copy of the program";
+    std::string why;
+    if (!ClaimPath(path, &why)) {
+        m_strLastError = "unable to open " + path + ": " + why;
         return false;
     }
     auto device = m_registry.Open(path);

@@ -99,6 +99,13 @@ LinkResult<Greeting> Connect(const char* action, const std::string& path) {
         return MakeLinkError(LinkErrorCode::BadPath,
                              std::string("unable to ") + action + " " + path + ": path too long");
     }
+    // Only a directory nobody else can write: there, nobody else can have
+    // put the socket.
+    std::string why;
+    if (!IsPrivateDirectory(std::filesystem::path(address.sun_path).parent_path().string(), &why)) {
+        return MakeLinkError(LinkErrorCode::AccessDenied,
+                             std::string("unable to ") + action + " " + path + ": " + why);
+    }
     UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
     if (!fd.Valid()) return ConnectError(action, path, errno);
     // A blocking connect bounded by the send time-out: it waits only while
@@ -111,6 +118,19 @@ LinkResult<Greeting> Connect(const char* action, const std::string& path) {
     }
     if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         return ConnectError(action, path, errno);
+    }
+    // And the program behind it runs as this user: another user's simulator
+    // would receive every edit, store and name.
+    ucred peer{};
+    socklen_t peerSize = sizeof peer;
+    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) != 0) {
+        return ConnectError(action, path, errno);
+    }
+    if (peer.uid != ::geteuid()) {
+        return MakeLinkError(LinkErrorCode::AccessDenied,
+                             std::string("unable to ") + action + " " + path +
+                                 ": the device is run by another user (uid " +
+                                 std::to_string(peer.uid) + ")");
     }
     ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) | O_NONBLOCK);
     std::uint8_t message[vhid::kIdentitySize + 1];
@@ -173,7 +193,8 @@ void VhidWatcher::Report(const inotify_event& event) {
 
 VhidBackend::VhidBackend() : VhidBackend(vhid::BusDirectory()) {}
 
-VhidBackend::VhidBackend(std::string busDir) : m_strBusDir(vhid::NormalDirectory(busDir)) {}
+VhidBackend::VhidBackend(std::string busDir)
+    : m_strBusDir(busDir.empty() ? std::string() : vhid::NormalDirectory(busDir)) {}
 
 std::string_view VhidBackend::Scheme() const {
     return vhid::kScheme;
@@ -181,6 +202,7 @@ std::string_view VhidBackend::Scheme() const {
 
 std::vector<HidDeviceInfo> VhidBackend::Enumerate() {
     std::vector<std::string> names;
+    if (m_strBusDir.empty()) return {};
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(m_strBusDir, ec)) {
         const std::string name = entry.path().filename().string();
@@ -224,6 +246,9 @@ LinkResult<std::unique_ptr<IHidDevice>> VhidBackend::Open(const std::string& pat
 }
 
 LinkResult<std::unique_ptr<IDeviceWatcher>> VhidBackend::Watch(DeviceEventHandler onEvent) {
+    if (m_strBusDir.empty()) {
+        return MakeLinkError(LinkErrorCode::System, std::string(vhid::kNoBusDirectory));
+    }
     std::string error;
     if (!EnsurePrivateDirectory(m_strBusDir, &error)) {
         return MakeLinkError(LinkErrorCode::System, "unable to watch the virtual bus: " + error);

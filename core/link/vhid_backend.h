@@ -1,6 +1,8 @@
 #pragma once
 // Client side of the virtual HID bus (see vhid_bus.h): devices served by
 // tqr905-sim or by tests. Paths look like "vhid:/run/user/1000/tqr905-vhid/sim.sock".
+// A socket is used only in a directory that passes IsPrivateDirectory and
+// only when the program serving it runs as this user.
 
 #include <string>
 
@@ -8,7 +10,8 @@
 
 class VhidBackend final : public IHidBackend {
 public:
-    // The bus directory from the environment.
+    // The bus directory from the environment; with none (empty), nothing is
+    // listed and watching fails saying why.
     VhidBackend();
     explicit VhidBackend(std::string busDir);
 

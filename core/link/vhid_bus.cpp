@@ -1,7 +1,5 @@
 #include "link/vhid_bus.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -36,7 +34,7 @@ std::string BusDirectory() {
     if (const char* runtime = NonEmptyEnv("XDG_RUNTIME_DIR")) {
         return AbsoluteNormal(std::filesystem::path(runtime) / "tqr905-vhid");
     }
-    return "/tmp/tqr905-vhid-" + std::to_string(::getuid());
+    return {};
 }
 
 std::string SocketPath(const std::string& busDir, const std::string& name) {

@@ -29,9 +29,17 @@ constexpr char kGranted = 'Y';
 constexpr char kRefused = 'N';
 constexpr std::size_t kIdentitySize = 7;
 
-// $TQR905_VHID_DIR, else $XDG_RUNTIME_DIR/tqr905-vhid, else
-// /tmp/tqr905-vhid-<uid>; always absolute.
+// $TQR905_VHID_DIR, else $XDG_RUNTIME_DIR/tqr905-vhid, made absolute; empty
+// when neither is set. There is no fallback in a shared directory such as
+// /tmp: another user could create it first and pose as the processor. The
+// bus directory must pass IsPrivateDirectory, and the host checks that the
+// device at a socket runs as the same user.
 std::string BusDirectory();
+
+// Why there is no bus when BusDirectory() is empty.
+constexpr std::string_view kNoBusDirectory =
+    "no virtual bus directory: XDG_RUNTIME_DIR is not set; set TQR905_VHID_DIR to a directory "
+    "only you can write";
 
 // The directory as an absolute path without "." / ".." parts or a final "/".
 std::string NormalDirectory(const std::string& dir);

@@ -38,7 +38,8 @@ bool SomeoneListens(const std::string& socketPath) {
 
 VhidDevice::VhidDevice(std::string busDir, std::string name, std::uint16_t vendorId,
                        std::uint16_t productId, std::uint16_t version)
-    : m_strSocketPath(vhid::SocketPath(busDir, name)), m_identity{vendorId, productId, version} {}
+    : m_strSocketPath(busDir.empty() ? std::string() : vhid::SocketPath(busDir, name)),
+      m_identity{vendorId, productId, version} {}
 
 VhidDevice::~VhidDevice() {
     Stop();
@@ -54,6 +55,9 @@ void VhidDevice::SetLatencyMs(double ms) {
 
 LinkStatus VhidDevice::Start() {
     if (m_thread.joinable()) return LinkOk();
+    if (m_strSocketPath.empty()) {
+        return MakeLinkError(LinkErrorCode::System, std::string(vhid::kNoBusDirectory));
+    }
     std::string error;
     const std::string dir = std::filesystem::path(m_strSocketPath).parent_path().string();
     if (!EnsurePrivateDirectory(dir, &error)) return StartError(m_strSocketPath, error);

@@ -26,7 +26,8 @@ class VhidDevice {
 public:
     using ReportHandler = std::function<void(const HidReport&)>;
 
-    // The device will listen at <busDir>/<name>.sock.
+    // The device will listen at <busDir>/<name>.sock; with no bus directory
+    // (empty) Start fails and says why.
     VhidDevice(std::string busDir, std::string name, std::uint16_t vendorId,
                std::uint16_t productId, std::uint16_t version);
     ~VhidDevice();

@@ -132,6 +132,21 @@ std::string TextFromFieldAll(const std::uint8_t* field, int n) {
     return TextFromBytes(field, n);
 }
 
+std::size_t ControlCharacterLength(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    if (byte(at) < 0x20 || byte(at) == 0x7F) return 1;
+    if (byte(at) == 0xC2 && at + 1 < text.size() && byte(at + 1) >= 0x80 && byte(at + 1) <= 0x9F)
+        return 2;
+    return 0;
+}
+
+bool HasControlCharacters(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (ControlCharacterLength(text, at) != 0) return true;
+    }
+    return false;
+}
+
 std::string TrimSpaces(const std::string& text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string::npos) return {};

@@ -4,8 +4,10 @@
 // page 936); strings in the program are UTF-8. Field limits count GBK bytes,
 // and a cut never splits a double-byte character.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // UTF-8 -> GBK. Characters GBK cannot hold (and bytes that are not UTF-8)
 // become '?' and clear *ok; *ok may be null.
@@ -27,6 +29,13 @@ void TextToFieldCut(std::uint8_t* field, int n, const std::string& text);
 // (TextFromFieldAll), up to the first NUL, with spaces trimmed at both ends.
 std::string TextFromField(const std::uint8_t* field, int n);
 std::string TextFromFieldAll(const std::uint8_t* field, int n);
+
+// Length in bytes of the control character that starts at text[at]: a C0
+// control (0x00-0x1F), DEL, or a C1 control (U+0080-U+009F, two bytes in
+// UTF-8); 0 when there is none. Terminals act on them (ESC starts escape
+// sequences), so names never hold them.
+std::size_t ControlCharacterLength(std::string_view text, std::size_t at);
+bool HasControlCharacters(std::string_view text);
 
 // Spaces trimmed from both ends.
 std::string TrimSpaces(const std::string& text);

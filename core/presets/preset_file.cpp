@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <mutex>
 
+#include "base/file_io.h"
 #include "base/globals.h"
 #include "image/record_layout.h"
 #include "model/ktv_data.h"
 #include "model/system_area.h"
-#include "presets/file_io.h"
 
 namespace {
 

@@ -182,6 +182,7 @@ KeyValueParse ParseBandwidth(EditKind kind, const std::string& typed) {
 KeyValueParse ParseName(const std::string& typed) {
     bool ok = true;
     const std::string gbk = Utf8ToGbk(typed, &ok);
+    if (HasControlCharacters(typed)) return Refused("the name has control characters");
     if (!ok) return Refused(Quoted(typed) + " has characters GBK cannot hold");
     if (static_cast<int>(gbk.size()) > NameFieldBytes())
         return Refused(std::string(Text(TextId::CharLenError)) + " (at most " +

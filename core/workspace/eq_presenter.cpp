@@ -171,6 +171,11 @@ void EqPresenter::OnGainFaderMoved(int band, int gainIndex) {
     OnGainCommitted(band, gainIndex);
 }
 
+void EqPresenter::OnFieldClicked(int band, BandField field) {
+    if (band < 0 || band >= kOutBandCount) return;
+    Edited(band, field);
+}
+
 // A band at 0 dB stays bypassed; one with a gain swaps between its gain and
 // the bypass display.
 void EqPresenter::OnBypassClicked(int band) {

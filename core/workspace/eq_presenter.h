@@ -64,6 +64,10 @@ public:
     // While the fader is dragged and when it is released.
     void OnGainFaderMoved(int band, int gainIndex);
     void OnBypassClicked(int band);
+    // A click into one of the band's fields marks the band; it writes
+    // nothing (the field shows what the device holds, or may hold a value
+    // another window changed since).
+    void OnFieldClicked(int band, BandField field);
 
     // Channel-wide operations (panel buttons and the workspace's mirrors).
     void ToggleAllBypass();

@@ -24,6 +24,7 @@ ParamImage& DeviceGroupImage(int group) {
 GroupNameProblem CheckGroupName(const std::string& name) {
     bool ok = false;
     const std::string gbk = Utf8ToGbk(name, &ok);
+    if (HasControlCharacters(name)) return GroupNameProblem::Control;
     if (!ok) return GroupNameProblem::NotGbk;
     if (static_cast<int>(gbk.size()) > kGroupNameBytes) return GroupNameProblem::TooLong;
     if (IsBlank(name)) return GroupNameProblem::Blank;

@@ -22,6 +22,7 @@ enum class GroupNameProblem {
     NotGbk,   // has characters a group name cannot hold
     TooLong,  // more than kGroupNameBytes (a Chinese character counts two)
     Blank,    // only spaces: NameAllSpaces
+    Control,  // holds control characters (ESC, newline, ...)
 };
 GroupNameProblem CheckGroupName(const std::string& name);
 

@@ -52,11 +52,8 @@ void LimiterPresenter::Reload() {
         attack = record.GetLimitAttack();
         release = record.GetLimitRelease();
     }
-    const auto inRange = [](int value, int max) {
-        return value >= 0 && value <= max ? std::optional<int>(value) : std::nullopt;
-    };
-    m_view.ShowThreshold(inRange(threshold, kThresholdMax));
-    m_view.ShowAttack(inRange(attack, kAttackMax));
+    m_view.ShowThreshold(threshold);
+    m_view.ShowAttack(attack);
     const std::vector<std::string> entries = ReleaseEntries();
     m_view.ShowRelease(entries, release < static_cast<int>(entries.size()) ? release : -1);
 }

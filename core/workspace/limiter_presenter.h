@@ -3,7 +3,6 @@
 // release. Edits go through the record's setters, which copy the limiter to
 // the link group. Every reload shows the selected channel's own values.
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +17,10 @@ public:
     // A stored value outside the field's range (the start-up contents place
     // the limiter two bytes off) is shown as no value: neither a value the
     // channel does not have, nor a range message on every reload.
-    virtual void ShowThreshold(std::optional<int> step) = 0;  // 0..360
-    virtual void ShowAttack(std::optional<int> code) = 0;     // 0..106
+    // What the record holds, also beyond the fields' ranges (a new device's
+    // threshold often is): the field shows it marked.
+    virtual void ShowThreshold(int step) = 0;  // 0..360
+    virtual void ShowAttack(int code) = 0;     // 0..106
     // The release list and the selected entry (-1: none).
     virtual void ShowRelease(const std::vector<std::string>& entries, int selected) = 0;
     // Captions in the current language.

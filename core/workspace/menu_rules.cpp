@@ -33,7 +33,7 @@ MenuPoint MainMenuPosition(int buttonLeft, int buttonBottom) {
 }
 
 MenuPoint SoundGroupMenuPosition(int buttonLeft, int buttonBottom) {
-    return {buttonLeft + 50, buttonBottom + 5};
+    return {buttonLeft, buttonBottom + 5};
 }
 
 void RunMenuCommand(int command, IMenuActions& actions) {

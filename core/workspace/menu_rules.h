@@ -41,8 +41,9 @@ struct MenuPoint {
     int y;
     bool operator==(const MenuPoint&) const = default;
 };
-// Where each popup's top-left corner goes, from the main-menu button's
-// rectangle in screen coordinates.
+// Where each popup's top-left corner goes, from its button's rectangle in
+// screen coordinates: the main menu under the Menu button, the sound-group
+// menu under the Sound button.
 MenuPoint MainMenuPosition(int buttonLeft, int buttonBottom);
 MenuPoint SoundGroupMenuPosition(int buttonLeft, int buttonBottom);
 

@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "base/globals.h"
-#include "model/ktv_data.h"
 #include "image/record_layout.h"
+#include "model/ktv_data.h"
 #include "workspace/workspace_host.h"
 
 static_assert(kMixerInputs == kOutMixCount);
@@ -17,6 +17,8 @@ CMixerPresenter::CMixerPresenter(IWorkspaceHost& host, IMixerView& view)
 void CMixerPresenter::OnMixerButton() {
     if (m_bOpen) return;
     m_bOpen = true;
+    // The language may have flipped while the panel was closed.
+    m_view.Relabel();
     m_view.OpenPanel();
     ReloadMix();
 }
@@ -60,5 +62,5 @@ void CMixerPresenter::ReloadMix() {
 }
 
 void CMixerPresenter::Relabel() {
-    if (m_bOpen) m_view.Relabel();
+    m_view.Relabel();
 }

@@ -1,6 +1,7 @@
 #include "workspace/preset_presenter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -9,8 +10,8 @@
 #include "image/param_image.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
-#include "workspace/bulk_ops.h"
 #include "protocol/frame_format.h"
+#include "workspace/bulk_ops.h"
 #include "workspace/workspace_host.h"
 
 namespace {
@@ -40,11 +41,15 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The text after the last '.' of the file name, as typed (case matters).
+// The text after the last '.' of the file name in lower case: "CAR.DSPS"
+// is a single-set file like "car.dsps".
 std::string ExtensionOf(const std::string& path) {
     const std::string name = FileNameOf(path);
     const std::size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
 }
 
 // The file name without its extension: what the workspace shows as the
@@ -55,14 +60,11 @@ std::string TitleOf(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// ".dsps" is added unless the name already ends in it, so that the file can
-// be loaded again (the load compares the extension as written).
+// ".dsps" is added unless the name already ends in it, in any case, so that
+// the file can be loaded again.
 std::string WithExtension(const std::string& path, const char* ext) {
-    const std::string suffix = std::string(".") + ext;
-    if (path.size() >= suffix.size() &&
-        path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
-        return path;
-    return path + suffix;
+    if (ExtensionOf(path) == ext) return path;
+    return path + "." + ext;
 }
 
 }  // namespace
@@ -157,6 +159,10 @@ void CPresetPresenter::Recall(int group) {
     if (!ValidGroup(group)) return;
     // Without a link the core reports "unable to connect".
     QueueReadGroup(m_host.Command(), group, m_host.IsConnected());
+}
+
+void CPresetPresenter::OnModelReloaded(int group) {
+    if (ValidGroup(group)) m_shell.ShowSettingName(StoredName(group));
 }
 
 void CPresetPresenter::Store(int group) {

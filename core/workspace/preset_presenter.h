@@ -92,6 +92,8 @@ public:
     void OnDeviceGroupsRead(int group) override;
     // Group names arrived from the device.
     void OnNamesLoaded() override { RefreshCaptions(); }
+    // A recalled group is in: its name is the current setting's.
+    void OnModelReloaded(int group) override;
     // Captions follow the link; a link that went down ends an all-groups
     // save still waiting for its groups.
     void OnConnectionStateChanged(ConnectionState state) override;

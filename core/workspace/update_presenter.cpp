@@ -54,8 +54,9 @@ void CUpdatePresenter::OnFactoryReset() {
     if (!MayAct()) return;
     if (!m_view.AskYesNo(TextId::FactoryResetConfirm)) return;
     // Offline the core says "The device is not connected"; either way the
-    // dialog has done its part.
-    m_updater.FactoryReset();
+    // dialog has done its part. The device's factory values are read back,
+    // so that the window and later single edits match the device.
+    if (m_updater.FactoryReset() == FactoryResetResult::Queued) m_updater.ReadDeviceAgain();
     m_view.CloseDialog();
 }
 

@@ -295,8 +295,8 @@ void CWorkspacePresenter::OnLegendToggled(int channel) {
 
 // ---- Link notices ----
 
-void CWorkspacePresenter::OnConnectionChanged(bool connected) {
-    m_view.ShowConnected(connected);
+void CWorkspacePresenter::OnConnectionChanged(ConnectionState state) {
+    m_view.ShowConnected(state == ConnectionState::Online || state == ConnectionState::Upgrading);
 }
 
 void CWorkspacePresenter::OnModelReloaded() {

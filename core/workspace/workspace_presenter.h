@@ -15,6 +15,7 @@
 #include <array>
 #include <vector>
 
+#include "link/connection_manager.h"
 #include "workspace/edits.h"
 #include "workspace/workspace_host.h"
 #include "workspace/workspace_parts.h"
@@ -74,7 +75,9 @@ public:
 
     // ---- Link notices ----
     // The connection state changed (Connect button picture).
-    void OnConnectionChanged(bool connected);
+    // The Connect button shows online once the device's setting is loaded
+    // (and through a firmware update), not while it is still being read.
+    void OnConnectionChanged(ConnectionState state);
     // Every record was loaded from the current image (read-all, group
     // recall, file load): full refresh and the mixer panel.
     void OnModelReloaded();

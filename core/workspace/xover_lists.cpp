@@ -24,6 +24,10 @@ constexpr std::array<SlopeChoice, 5> kBesselButterworthSlopes{{
     {0, kSlopeOff},
 }};
 
+// The label of each slope code, as the lists name them (code 4 is listed
+// as 36 dB/Oct).
+constexpr std::array<int, 7> kSlopeLabelOfCode{6, 12, 18, 24, 36, 42, 48};
+
 // Linkwitz-Riley code 2 has no entry of its own; it shows as 12 dB/Oct.
 constexpr int kLinkwitzRiley18Code = 2;
 constexpr int kLinkwitzRiley12Entry = 1;
@@ -40,6 +44,15 @@ std::span<const SlopeChoice> SlopeListOf(int family) {
         default:
             return {};
     }
+}
+
+std::vector<SlopeChoice> SlopeListShowing(int family, int code) {
+    const std::span<const SlopeChoice> list = SlopeListOf(family);
+    std::vector<SlopeChoice> shown(list.begin(), list.end());
+    if (!shown.empty() && SlopeEntryOfCode(family, code) < 0 && code >= 0 &&
+        code < static_cast<int>(kSlopeLabelOfCode.size()))
+        shown.push_back({kSlopeLabelOfCode[static_cast<std::size_t>(code)], code});
+    return shown;
 }
 
 int SlopeEntryOfCode(int family, int code) {

@@ -7,6 +7,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 constexpr int kFamilyLinkwitzRiley = 0;
 constexpr int kFamilyBessel = 1;
@@ -22,6 +23,12 @@ struct SlopeChoice {
 
 // The slope list of a family; empty for an unknown family.
 std::span<const SlopeChoice> SlopeListOf(int family);
+
+// The family's list as a crossover holding `code` shows it: a stored code
+// the list has no entry for (42 and 48 dB/Oct, or a code another family
+// offers) is added as an extra entry at the end, so that the list never
+// reads empty; choosing it again stores the same code.
+std::vector<SlopeChoice> SlopeListShowing(int family, int code);
 
 // The entry a stored code is shown as (the display mapping), or -1 when the
 // family's list has none for it.

@@ -22,7 +22,7 @@ std::vector<std::string> TypeEntries() {
             Text(TextId::FamilyButterworth)};
 }
 
-std::vector<std::string> SlopeEntries(std::span<const SlopeChoice> list) {
+std::vector<std::string> SlopeEntries(const std::vector<SlopeChoice>& list) {
     std::vector<std::string> entries;
     for (const SlopeChoice& choice : list)
         entries.push_back(SlopeChoiceText(choice));
@@ -80,10 +80,13 @@ void XoverPresenter::Refresh() {
         m_view.ShowTypeList(side, TypeEntries(), known ? shown.type : -1);
         m_view.ShowFreq(side, shown.freq);
         // A family without a list of its own leaves the slope list as it is.
-        const std::span<const SlopeChoice> slopes = SlopeListOf(shown.type);
-        if (!slopes.empty())
-            m_view.ShowSlopeList(side, SlopeEntries(slopes),
-                                 SlopeEntryOfCode(shown.type, shown.slope));
+        const std::vector<SlopeChoice> slopes = SlopeListShowing(shown.type, shown.slope);
+        if (!slopes.empty()) {
+            int entry = SlopeEntryOfCode(shown.type, shown.slope);
+            if (entry < 0 && slopes.back().code == shown.slope)
+                entry = static_cast<int>(slopes.size()) - 1;
+            m_view.ShowSlopeList(side, SlopeEntries(slopes), entry);
+        }
     }
 }
 
@@ -105,8 +108,9 @@ void XoverPresenter::OnSlopeChosen(XoverSide side, int entry) {
     int code = -1;
     {
         std::lock_guard lock(g_csModel);
-        const std::span<const SlopeChoice> list =
-            SlopeListOf(Filter(m_nChannel, side).GetXoverType());
+        const CFilter& filter = Filter(m_nChannel, side);
+        const std::vector<SlopeChoice> list =
+            SlopeListShowing(filter.GetXoverType(), filter.GetSlope());
         if (entry >= 0 && entry < static_cast<int>(list.size())) code = list[entry].code;
     }
     if (code < 0) return;

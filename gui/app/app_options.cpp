@@ -1,7 +1,18 @@
 #include "gui/app/app_options.h"
 
+#include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QtGlobal>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A factor beyond this draws a window no screen holds.
+constexpr double kMaxScale = 4.0;
+
+}  // namespace
 
 ServerRequest FindServerRequest(const QStringList& args) {
     const QString line = args.join(QLatin1Char(' '));
@@ -58,6 +69,15 @@ AppOptions ParseAppOptions(const QStringList& args) {
             }
         } else if (takeValue(QStringLiteral("--device"))) {
             o.device = value;
+        } else if (takeValue(QStringLiteral("--scale"))) {
+            bool ok = false;
+            const double f = value.toDouble(&ok);
+            if (ok && f >= 1.0 && f <= kMaxScale) {
+                o.scale = f;
+            } else if (o.error.isEmpty()) {
+                o.error =
+                    QStringLiteral("--scale takes a factor from 1 to 4, not \"%1\"").arg(value);
+            }
         }
     }
     return o;
@@ -65,7 +85,7 @@ AppOptions ParseAppOptions(const QStringList& args) {
 
 QString AppUsage() {
     return QStringLiteral(
-        "Usage: tqr905-tune [--device URI] [--lang en|zh]\n"
+        "Usage: tqr905-tune [--device URI] [--lang en|zh] [--scale F]\n"
         "\n"
         "Tunes a TQR-905 car-audio processor live over USB. The workspace connects\n"
         "by itself to the first TQR-905 plugged in, and to one plugged in later.\n"
@@ -75,16 +95,48 @@ QString AppUsage() {
         "                 as tqr905 --device takes it\n"
         "  --lang en|zh   start in English or Chinese (default: Chinese when the\n"
         "                 locale is zh_CN, English otherwise)\n"
+        "  --scale F      draw the window F times its size (1 to 4; default: the\n"
+        "                 screen's scale, as far as the window still fits)\n"
         "  --help         this text\n"
         "  --version      the version\n");
 }
 
-void FixDpiEnvironment() {
-    // Fonts at 96 dpi and no scaling: the layout is the same on every screen.
+double WindowScale(double screenFactor, int availableWidth, int availableHeight,
+                   std::optional<double> forced) {
+    if (forced) return std::clamp(*forced, 1.0, kMaxScale);
+    if (!(screenFactor > 1.0)) return 1.0;
+    double scale = std::min(screenFactor, kMaxScale);
+    if (availableWidth > 0 && availableHeight > 0) {
+        scale = std::min({scale, double(availableWidth) / kWindowWidth,
+                          double(availableHeight) / kWindowHeight});
+    }
+    // Whole hundredths, so that the factor reads as the desktop's percentage.
+    return std::max(1.0, std::floor(scale * 100.0) / 100.0);
+}
+
+double ProbeWindowScale(int argc, char* argv[], std::optional<double> forced) {
+    if (forced) return WindowScale(1.0, 0, 0, forced);
+    // The desktop's own scale as Qt reads it (Xft.dpi, the Wayland output
+    // scale, QT_SCALE_FACTOR and its kin), unrounded.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    int probeArgc = argc;
+    QGuiApplication probe(probeArgc, argv);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return 1.0;
+    const double factor = screen->devicePixelRatio();
+    const QSize available = screen->availableGeometry().size() * factor;
+    return WindowScale(factor, available.width(), available.height(), std::nullopt);
+}
+
+void FixDpiEnvironment(double scale) {
+    // Fonts at 96 dpi and no scaling of the platform's: the layout is the
+    // same on every screen. The one factor left scales it all uniformly.
     qputenv("QT_FONT_DPI", "96");
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     for (const char* name :
          {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
           "QT_USE_PHYSICAL_DPI", "QT_SCALE_FACTOR_ROUNDING_POLICY"})
         qunsetenv(name);
+    if (scale > 1.0) qputenv("QT_SCALE_FACTOR", QByteArray::number(scale, 'g', 4));
 }

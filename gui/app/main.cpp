@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
     // The images, the stored groups and the system blocks start with their
     // start-up contents: the fields show them until the device is read.
     ResetProcessState();
-    FixDpiEnvironment();
+    FixDpiEnvironment(ProbeWindowScale(argc, argv, options.scale));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tqr905-tune"));
     QApplication::setOrganizationName(QStringLiteral("TQR-905-PRO"));

@@ -45,9 +45,9 @@ void RunMainMenu(QWidget* mainMenuButton, IMenuActions& actions) {
               actions);
 }
 
-void RunSoundGroupMenu(QWidget* mainMenuButton, IMenuActions& actions) {
-    const QPoint corner = BottomLeftOnScreen(mainMenuButton);
-    RunMenuAt(SoundGroupMenuEntries(g_bChinese), mainMenuButton,
+void RunSoundGroupMenu(QWidget* soundButton, IMenuActions& actions) {
+    const QPoint corner = BottomLeftOnScreen(soundButton);
+    RunMenuAt(SoundGroupMenuEntries(g_bChinese), soundButton,
               SoundGroupMenuPosition(corner.x(), corner.y()), actions);
 }
 

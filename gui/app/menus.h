@@ -19,7 +19,7 @@ std::unique_ptr<QMenu> BuildMenu(const std::vector<MenuEntry>& entries, QWidget*
 // Shows the popup at its place below the main-menu button, waits for a
 // choice and runs it.
 void RunMainMenu(QWidget* mainMenuButton, IMenuActions& actions);
-void RunSoundGroupMenu(QWidget* mainMenuButton, IMenuActions& actions);
+void RunSoundGroupMenu(QWidget* soundButton, IMenuActions& actions);
 
 // What the menu commands open in the running application: the sound-group
 // dialogs (with the one preset presenter), the firmware update dialog (which

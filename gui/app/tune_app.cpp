@@ -10,7 +10,6 @@
 #include "base/texts.h"
 #include "gui/app/main_window.h"
 #include "gui/app/menus.h"
-#include "gui/app/message_box.h"
 #include "gui/app/transfer_window.h"
 #include "gui/controls/num_field.h"
 #include "gui/presets/preset_windows.h"
@@ -63,11 +62,14 @@ CTuneApp::CTuneApp(SessionOptions options)
     m_menus = std::make_unique<CMenuCommands>(*m_session, m_main.get(),
                                               [this] { m_presenter->Relabel(); });
     m_menus->Presets().refreshAll = [this] { m_presenter->OnModelReloaded(); };
+    m_menus->Presets().showSettingName = [this](const std::string& name) {
+        m_workspace->ShowSettingName(name);
+    };
     m_presenter->AddPart(&m_menus->Presets().Part());
     QObject::connect(m_workspace->MainMenuButton(), &QPushButton::clicked, m_main.get(),
                      [this] { RunMainMenu(m_workspace->MainMenuButton(), *m_menus); });
     QObject::connect(m_workspace->SoundGroupButton(), &QPushButton::clicked, m_main.get(),
-                     [this] { RunSoundGroupMenu(m_workspace->MainMenuButton(), *m_menus); });
+                     [this] { RunSoundGroupMenu(m_workspace->SoundGroupButton(), *m_menus); });
     m_workspace->SetPresenter(m_presenter.get());
     AddPanels();
     auto* car = new CarArea(
@@ -83,14 +85,6 @@ CTuneApp::CTuneApp(SessionOptions options)
     m_workspace->ChainFocusByArea();
     m_workspace->StyleButtons();
 
-    // Posted: a field may refuse a value while the refresh holds the model
-    // lock, and a message box must never wait with it held.
-    CNumField::SetReporter([this](const std::string& text) {
-        QMetaObject::invokeMethod(
-            m_main.get(),
-            [this, shown = QString::fromStdString(text)] { ShowMessageBox(m_main.get(), shown); },
-            Qt::QueuedConnection);
-    });
     m_workspace->onConnectClicked = [this] { m_session->Manager().OnConnectButton(); };
     m_workspace->onMinimize = [this] { m_main->showMinimized(); };
     m_workspace->onClose = [this] { m_main->close(); };
@@ -107,7 +101,6 @@ CTuneApp::~CTuneApp() {
     m_session->Manager().Shutdown();
     m_session->SetWakeHook({});
     m_session->RemoveListener(this);
-    CNumField::SetReporter({});
     // The windows go before the session they show.
     m_menus.reset();
     m_presenter.reset();
@@ -149,7 +142,7 @@ void CTuneApp::Start() {
 }
 
 void CTuneApp::OnConnectionStateChanged(ConnectionState state) {
-    m_presenter->OnConnectionChanged(state != ConnectionState::Disconnected);
+    m_presenter->OnConnectionChanged(state);
 }
 
 void CTuneApp::OnModelReloaded(int) {

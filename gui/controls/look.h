@@ -7,3 +7,5 @@
 inline const QColor kBackgroundColour(227, 228, 238);
 // Background of a highlighted numeric field (and its fader's handle).
 inline const QColor kHighlightColour(0x89, 0xAC, 0xD1);
+// Text of a field that shows a stored value outside its range.
+inline const QColor kWarningColour(0xC0, 0x30, 0x00);

@@ -8,8 +8,10 @@
 #include <QPainter>
 #include <QStyleOptionSpinBox>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtDebug>
 
+#include "base/texts.h"
 #include "gui/controls/fader.h"
 #include "gui/controls/look.h"
 
@@ -18,11 +20,6 @@ namespace {
 // A held arrow steps after this delay, then at the repeat interval.
 constexpr int kArrowFirstRepeatMs = 300;
 constexpr int kArrowRepeatMs = 60;
-
-CNumField::Reporter& ReporterSlot() {
-    static CNumField::Reporter reporter;
-    return reporter;
-}
 
 }  // namespace
 
@@ -94,6 +91,7 @@ CNumField::CNumField(QWidget* parent) : QWidget(parent) {
     m_pEdit->setAlignment(Qt::AlignCenter);
     m_pEdit->installEventFilter(this);
     m_pSpin = new CNumSpin(this);
+    m_pSpin->installEventFilter(this);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -118,10 +116,6 @@ CNumField::~CNumField() = default;
 
 QWidget* CNumField::Spin() const {
     return m_pSpin;
-}
-
-void CNumField::SetReporter(Reporter reporter) {
-    ReporterSlot() = std::move(reporter);
 }
 
 void CNumField::SetStep(double step) {
@@ -152,19 +146,17 @@ void CNumField::SetRange(int lo, int hi) {
     ShowValue();
 }
 
+std::string CNumField::FieldName() const {
+    if (!objectName().isEmpty()) return objectName().toStdString();
+    return std::to_string(m_nControlId);
+}
+
 bool CNumField::SetPos(int p) {
-    if (!m_value.SetPos(p)) {
-        const std::string text = BeyondRangeText(m_nControlId);
-        if (ReporterSlot()) {
-            ReporterSlot()(text);
-        } else {
-            qWarning("%s", text.c_str());
-        }
-        return false;
-    }
+    const bool inRange = m_value.SetPos(p);
+    if (!inRange) m_value.HoldPos(p);
     m_bModified = false;
     ShowValue();
-    return true;
+    return inRange;
 }
 
 int CNumField::GetPos() {
@@ -179,12 +171,36 @@ QString CNumField::Text() const {
 void CNumField::ShowValue() {
     m_pEdit->setText(QString::fromStdString(m_value.Text()));
     if (m_pFader) m_pFader->SetPos(m_value.GetPos());
+    ShowRangeMark();
 }
 
+// A stored value outside the range is shown in the warning colour; its
+// tooltip names the field and says why. The text is built when shown, so
+// that it follows the language.
+void CNumField::ShowRangeMark() {
+    const bool outside = m_value.IsOutOfRange();
+    if (outside != m_pEdit->property("outOfRange").toBool()) {
+        m_pEdit->setProperty("outOfRange", outside);
+        QPalette pal = m_pEdit->palette();
+        pal.setColor(QPalette::Text, outside ? kWarningColour : QPalette().color(QPalette::Text));
+        m_pEdit->setPalette(pal);
+    }
+    m_pEdit->setToolTip(outside ? OutOfRangeText() : QString());
+}
+
+QString CNumField::OutOfRangeText() const {
+    return QString::fromStdString(BeyondRangeText(FieldName())) + QLatin1Char('\n') +
+           QString::fromUtf8(::Text(TextId::FieldOutOfRange));
+}
+
+// Text left as the field showed it is no change: clicking in and out, or
+// retyping the shown text, sends nothing.
 bool CNumField::CommitText() {
     if (!m_bModified) return false;
     m_bModified = false;
-    m_value.Commit(m_pEdit->text().toStdString());
+    const std::string typed = m_pEdit->text().toStdString();
+    if (typed == m_value.Text()) return false;
+    m_value.Commit(typed);
     ShowValue();
     return true;
 }
@@ -255,10 +271,32 @@ void CNumField::OnFaderMoved(int pos) {
     if (m_value.SetPos(pos)) {
         m_bModified = false;
         m_pEdit->setText(QString::fromStdString(m_value.Text()));
+        ShowRangeMark();
     }
 }
 
+// A wheel notch is an arrow step, but only for a field that has the keyboard
+// focus: scrolling across a window of fields changes nothing. False when the
+// wheel is not the field's to take.
+bool CNumField::Wheel(QWheelEvent* event) {
+    if (!m_pEdit->hasFocus() && !m_pSpin->hasFocus()) return false;
+    event->accept();
+    m_nWheelAngle += event->angleDelta().y();
+    constexpr int kNotch = 120;
+    while (m_nWheelAngle >= kNotch || m_nWheelAngle <= -kNotch) {
+        const int delta = m_nWheelAngle > 0 ? 1 : -1;
+        m_nWheelAngle -= delta * kNotch;
+        StepBy(delta);
+    }
+    return true;
+}
+
 bool CNumField::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && (watched == m_pEdit || watched == m_pSpin)) {
+        if (Wheel(static_cast<QWheelEvent*>(event))) return true;
+        event->ignore();
+        return true;  // no scrolling of anything below the field either
+    }
     if (watched != m_pEdit) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
         case QEvent::FocusOut:

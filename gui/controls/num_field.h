@@ -8,22 +8,26 @@
 //
 // What the owner hears, all with the position:
 //   committed(pos)  the user changed the value: typed text committed (focus
-//                   left the field, Enter, Escape), or an arrow step. While a
+//                   left the field, Enter, Escape), an arrow step, or a wheel
+//                   notch while the field has the keyboard focus. Text left
+//                   as it was shown commits nothing, so a click in and out
+//                   never writes a value the field merely shows. While a
 //                   spin arrow is held the text follows every step but
 //                   committed() comes at most every 400 ms, and once more at
 //                   release when a change is still unreported.
-//   clicked(pos)    a click into the field: the owner re-applies the value
-//                   (and typically highlights the parameter); the field takes
-//                   the focus with its whole text selected.
-// SetPos from the program never emits anything. An out-of-range SetPos
-// reports "<id>:" + "Data beyond range!" through the reporter below and keeps
-// the old value.
+//   clicked(pos)    a click into the field: the owner may highlight the
+//                   parameter, but must not write the value; the field
+//                   takes the focus with its whole text selected.
+// SetPos from the program never emits anything. An out-of-range SetPos shows
+// the stored value as it is, marked in the warning colour with a tooltip
+// "<field>: Data beyond range!" and why; an arrow step then starts from it
+// clamped into the range. (A message box at every refresh would stop a new
+// device's window at each channel for a value the field now shows.)
 //
 // A fader attached with AttachFader follows the field and moves it: see
 // gui/controls/fader.h.
 
 #include <QWidget>
-#include <functional>
 #include <string>
 
 #include "controls/num_value.h"
@@ -32,6 +36,7 @@ class QLineEdit;
 class QTimer;
 class CFader;
 class CNumSpin;
+class QWheelEvent;
 
 class CNumField : public QWidget {
     Q_OBJECT
@@ -54,10 +59,17 @@ public:
     int ControlId() const { return m_nControlId; }
 
     // ---- Value ----
-    // Stores p and shows it when it lies in the range; otherwise reports the
-    // out-of-range message, keeps the old value and returns false. Emits
+    // Stores p and shows it; returns false (after the out-of-range message
+    // and with the value marked) when it lies outside the range. Emits
     // nothing; an attached fader follows.
     bool SetPos(int p);
+    // The value shown lies outside the range (marked in the warning colour).
+    bool IsOutOfRange() const { return m_value.IsOutOfRange(); }
+    // How the out-of-range message names the field: its role name, else its
+    // identifier.
+    std::string FieldName() const;
+    // The tooltip of a marked field.
+    QString OutOfRangeText() const;
     // Commits pending typed text first (which notifies the owner), then
     // returns the position.
     int GetPos();
@@ -91,12 +103,6 @@ public:
     QLineEdit* Edit() const { return m_pEdit; }
     QWidget* Spin() const;
 
-    // Where out-of-range messages go (the text is complete, UTF-8). The
-    // application routes them to its message box; the default writes them
-    // to the diagnostic log.
-    using Reporter = std::function<void(const std::string&)>;
-    static void SetReporter(Reporter reporter);
-
 signals:
     void committed(int pos);
     void clicked(int pos);
@@ -114,6 +120,8 @@ private:
     void OnRepeatTick();
     void NotifyPending();
     void OnFaderMoved(int pos);
+    void ShowRangeMark();
+    bool Wheel(QWheelEvent* event);
 
     CNumValue m_value;
     QLineEdit* m_pEdit = nullptr;
@@ -121,6 +129,7 @@ private:
     CFader* m_pFader = nullptr;
     QTimer* m_pNotifyTimer = nullptr;
     int m_nControlId = 0;
+    int m_nWheelAngle = 0;  // eighths of a degree not yet stepped
     bool m_bModified = false;
     bool m_bHighlighted = false;
     bool m_bHeld = false;

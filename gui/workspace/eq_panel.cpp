@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <utility>
 
 #include "base/texts.h"
 #include "controls/num_value.h"
@@ -31,7 +32,7 @@ constexpr int kFaderTop = kGainTop + kFieldHeight + 4;
 constexpr int kBypassHeight = 20;
 constexpr int kBypassTop = EqPanel::kHeight - kBypassHeight - 6;
 constexpr int kFaderHeight = kBypassTop - kFaderTop - 4;
-constexpr int kSpinWidth = 7;
+constexpr int kSpinWidth = 6;
 
 // Field value types, ranges and steps of a band column.
 constexpr int kFreqMin = 20;
@@ -61,7 +62,7 @@ QString Tr(TextId id) {
 QFont FieldFont() {
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
     font.setPixelSize(9);
-    font.setLetterSpacing(QFont::AbsoluteSpacing, -0.6);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, -0.8);
     return font;
 }
 
@@ -133,11 +134,12 @@ void EqPanel::BuildColumn(int band) {
     col.label->setGeometry(x, kLabelTop, w, kLabelHeight);
 
     col.freq = MakeField(this, prefix + QStringLiteral("freq"), kValBandFreq, kFreqMin, kFreqMax);
-    col.freq->setGeometry(x, kFreqTop, w, kFieldHeight);
+    // The fields take the whole column: "20000" and "28.877" need it.
+    col.freq->setGeometry(x, kFreqTop, kColumnWidth, kFieldHeight);
     col.q = MakeField(this, prefix + QStringLiteral("q"), kValQ, 0, kQMax);
-    col.q->setGeometry(x, kQTop, w, kFieldHeight);
+    col.q->setGeometry(x, kQTop, kColumnWidth, kFieldHeight);
     col.gain = MakeField(this, prefix + QStringLiteral("gain"), kValEqGain, 0, kGainMax);
-    col.gain->setGeometry(x, kGainTop, w, kFieldHeight);
+    col.gain->setGeometry(x, kGainTop, kColumnWidth, kFieldHeight);
 
     col.fader = new CFader(this);
     col.fader->setObjectName(prefix + QStringLiteral("fader"));
@@ -149,13 +151,18 @@ void EqPanel::BuildColumn(int band) {
     col.bypass->setCheckable(true);
     col.bypass->setGeometry(x + 1, kBypassTop, w - 2, kBypassHeight);
 
-    // A click into a field re-applies its value, so it marks the band too.
-    for (auto sig : {&CNumField::committed, &CNumField::clicked}) {
-        connect(col.freq, sig, this,
-                [this, band](int pos) { m_presenter.OnFreqCommitted(band, pos); });
-        connect(col.q, sig, this, [this, band](int pos) { m_presenter.OnQCommitted(band, pos); });
-        connect(col.gain, sig, this,
-                [this, band](int pos) { m_presenter.OnGainCommitted(band, pos); });
+    connect(col.freq, &CNumField::committed, this,
+            [this, band](int pos) { m_presenter.OnFreqCommitted(band, pos); });
+    connect(col.q, &CNumField::committed, this,
+            [this, band](int pos) { m_presenter.OnQCommitted(band, pos); });
+    connect(col.gain, &CNumField::committed, this,
+            [this, band](int pos) { m_presenter.OnGainCommitted(band, pos); });
+    // A click into a field marks the band and writes nothing.
+    const std::pair<CNumField*, BandField> fields[] = {
+        {col.freq, BandField::Freq}, {col.q, BandField::Q}, {col.gain, BandField::Gain}};
+    for (const auto& [field, which] : fields) {
+        connect(field, &CNumField::clicked, this,
+                [this, band, which = which] { m_presenter.OnFieldClicked(band, which); });
     }
     for (auto sig : {&CFader::moved, &CFader::released}) {
         connect(col.fader, sig, this,
@@ -172,7 +179,7 @@ void EqPanel::BuildColumn(int band) {
 
 void EqPanel::Retranslate() {
     m_pAllBypass->setText(Tr(TextId::EqAllBypass));
-    m_pMode->setText(Tr(TextId::BandGeq));
+    m_pMode->setText(Tr(m_bGraphic ? TextId::BandGeq : TextId::BandPeq));
     m_pReset->setText(Tr(TextId::EqResetButton));
     for (Column& col : m_columns)
         col.bypass->setText(Tr(TextId::EqBandBypass));
@@ -199,9 +206,11 @@ void EqPanel::ShowAllBypass(bool on) {
     m_pAllBypass->setChecked(on);
 }
 
+// The button names the mode in use.
 void EqPanel::ShowEqMode(bool graphic) {
     m_bGraphic = graphic;
     m_pMode->setChecked(graphic);
+    m_pMode->setText(Tr(graphic ? TextId::BandGeq : TextId::BandPeq));
     for (Column& col : m_columns) {
         col.freq->setEnabled(!graphic);
         col.q->setEnabled(!graphic);

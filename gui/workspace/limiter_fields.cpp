@@ -74,24 +74,12 @@ void LimiterFields::Retranslate() {
     m_pReleaseCaption->setText(QString::fromUtf8(Text(TextId::LimiterRelease)));
 }
 
-namespace {
-
-void ShowOrBlank(CNumField* field, std::optional<int> pos) {
-    if (pos) {
-        field->SetPos(*pos);
-    } else {
-        field->Edit()->clear();
-    }
+void LimiterFields::ShowThreshold(int step) {
+    m_pThreshold->SetPos(step);
 }
 
-}  // namespace
-
-void LimiterFields::ShowThreshold(std::optional<int> step) {
-    ShowOrBlank(m_pThreshold, step);
-}
-
-void LimiterFields::ShowAttack(std::optional<int> code) {
-    ShowOrBlank(m_pAttack, code);
+void LimiterFields::ShowAttack(int code) {
+    m_pAttack->SetPos(code);
 }
 
 void LimiterFields::ShowRelease(const std::vector<std::string>& entries, int selected) {

@@ -20,8 +20,8 @@ public:
     void Retranslate() override;
 
     // ILimiterView
-    void ShowThreshold(std::optional<int> step) override;
-    void ShowAttack(std::optional<int> code) override;
+    void ShowThreshold(int step) override;
+    void ShowAttack(int code) override;
     void ShowRelease(const std::vector<std::string>& entries, int selected) override;
 
 private:

@@ -179,8 +179,6 @@ void CWorkspaceWindow::BuildTopBar() {
     m_pMasterField->AttachFader(m_pMasterFader);
     connect(m_pMasterField, &CNumField::committed, this,
             [this](int step) { Forward([&](auto& p) { p.OnMasterVolumeCommitted(step); }); });
-    connect(m_pMasterField, &CNumField::clicked, this,
-            [this](int step) { Forward([&](auto& p) { p.OnMasterVolumeCommitted(step); }); });
     connect(m_pMasterFader, &CFader::moved, this,
             [this](int step) { Forward([&](auto& p) { p.OnMasterFaderMoved(step); }); });
     connect(m_pMasterFader, &CFader::released, this,
@@ -219,12 +217,19 @@ void CWorkspaceWindow::BuildTopBar() {
 
     m_pTitle = new QLabel(bar);
     m_pTitle->setObjectName(QStringLiteral("top.title"));
-    m_pTitle->setGeometry(1048, y, 164, h);
+    m_pTitle->setGeometry(1048, 2, 164, 20);
     m_pTitle->setAlignment(Qt::AlignCenter);
     m_pTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
     QFont titleFont = m_pTitle->font();
     titleFont.setBold(true);
     m_pTitle->setFont(titleFont);
+    // The current setting's name (a group stored or recalled, a file loaded
+    // or saved) under the title.
+    m_pSettingName = new QLabel(bar);
+    m_pSettingName->setObjectName(QStringLiteral("top.settingName"));
+    m_pSettingName->setGeometry(1048, 22, 164, 20);
+    m_pSettingName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_pSettingName->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     m_pMinimize = new QToolButton(bar);
     m_pMinimize->setObjectName(QStringLiteral("top.minimize"));
@@ -263,6 +268,8 @@ void CWorkspaceWindow::BuildStrips() {
         m_gain[c]->SetMaxChars(6);
         m_gain[c]->SetRange(0, kGainSteps);
         m_gain[c]->SetControlId(kGainFieldId + c);
+        // Narrow arrows leave "-60dB" its room.
+        m_gain[c]->Spin()->setFixedWidth(10);
         m_fader[c] = new CFader(row);
         m_fader[c]->setOrientation(Qt::Horizontal);
         m_fader[c]->setObjectName(RoleName(c, "fader"));
@@ -282,7 +289,6 @@ void CWorkspaceWindow::BuildStrips() {
             Forward([&](auto& p) { p.OnGainChanged(c, step); });
         };
         connect(m_gain[c], &CNumField::committed, this, gainChanged);
-        connect(m_gain[c], &CNumField::clicked, this, gainChanged);
         connect(m_fader[c], &CFader::moved, this, gainChanged);
         connect(m_fader[c], &CFader::released, this, gainChanged);
     }
@@ -372,6 +378,15 @@ void CWorkspaceWindow::ShowTitle(const std::string& title) {
     const QString text = QString::fromStdString(title);
     window()->setWindowTitle(text);
     m_pTitle->setText(text);
+}
+
+void CWorkspaceWindow::ShowSettingName(const std::string& name) {
+    const QString full = QString::fromStdString(name).trimmed();
+    m_pSettingName->setText(m_pSettingName->fontMetrics().elidedText(full, Qt::ElideMiddle,
+                                                                     m_pSettingName->width() - 4));
+    m_pSettingName->setToolTip(full);
+    window()->setWindowTitle(full.isEmpty() ? m_pTitle->text()
+                                            : m_pTitle->text() + QStringLiteral(" - ") + full);
 }
 
 void CWorkspaceWindow::Relabel() {

@@ -71,6 +71,8 @@ public:
 
     // IWorkspaceView
     void ShowTitle(const std::string& title) override;
+    // The current setting's name under the title and in the window title.
+    void ShowSettingName(const std::string& name);
     void Relabel() override;
     void ShowMessage(TextId text) override;
     void ShowConnected(bool connected) override;
@@ -102,6 +104,7 @@ private:
     QFrame* m_pStrips = nullptr;
     QFrame* m_pGraphArea = nullptr;
     QLabel* m_pTitle = nullptr;
+    QLabel* m_pSettingName = nullptr;
 
     QPushButton* m_pConnect = nullptr;
     QLabel* m_pMasterLabel = nullptr;

@@ -1,6 +1,8 @@
 // The device commands against a virtual processor: what they print, what
 // they leave in the device's memory, and how they fail.
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -45,6 +47,70 @@ TEST_F(DeviceCommandsTest, InfoAndShowReportTheIdentifiedDevice) {
     EXPECT_EQ(doc["system"]["master_volume_db"].number, 0);
     // The device is released when the command ends.
     EXPECT_TRUE(IsPathFree(server.InterfacePath()));
+}
+
+// Names and the identification come from files and devices: printed as they
+// are, an escape sequence in them would drive the user's terminal.
+TEST_F(DeviceCommandsTest, TextFromTheDeviceReachesTheTerminalWithoutControls) {
+    sim::DeviceMemory memory = processor.Memory();
+    const char kEvil[] = "A\x1b]0;x\x07";  // sets the terminal's title
+    std::copy_n(kEvil, sizeof kEvil, memory.groups[1].begin() + kImageNameOffset);
+    std::copy_n("C\x1b[2J", 7, memory.current.begin() + OutSlotOffset(0) + kOutName);
+    processor.SetMemory(memory);
+    processor.SetIdentification("TQR-905-31EQ-V3\x1b[");
+    AddDevice();
+
+    struct Case {
+        std::vector<std::string> args;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {{"names"}, "2  A\\x1b]0;x\\x07"},
+        {{"show"}, "2  A\\x1b]0;x\\x07"},
+        {{"show"}, "CH1 \"C\\x1b[2J\""},
+        {{"show"}, "identification: TQR-905-31EQ-V3\\x1b["},
+        {{"info"}, "identification: TQR-905-31EQ-V3\\x1b["},
+        {{"get", "ch1.name"}, "ch1.name=C\\x1b[2J"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = Cli(c.args);
+        ASSERT_EQ(run.status, kExitOk) << c.args[0] << ": " << run.err;
+        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << c.args[0];
+        EXPECT_NE(run.out.find(c.shown), std::string::npos) << c.args[0] << ":\n" << run.out;
+    }
+    // Error lines quote what was typed.
+    const CliRun refused = Cli({"get", "ch1.\x1b[2J"});
+    EXPECT_EQ(refused.status, kExitRefused);
+    EXPECT_NE(refused.err.find("'ch1.\\x1b[2J'"), std::string::npos) << refused.err;
+    // JSON keeps the text, escaped as JSON does.
+    const CliRun json = Cli({"names", "--json"});
+    ASSERT_EQ(json.status, kExitOk) << json.err;
+    EXPECT_EQ(json.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(Json(json.out).items[1]["name"].text, "A\x1b]0;x\x07");
+}
+
+// A bus the programs will not use is named with the reason, instead of a
+// bare "no TQR-905 found".
+TEST_F(DeviceCommandsTest, DevicesSaysWhyTheVirtualBusIsNotUsed) {
+    ASSERT_EQ(::chmod(BusPath().c_str(), 0777), 0);
+    const CliRun open = Cli({"devices"});
+    ASSERT_EQ(::chmod(BusPath().c_str(), 0700), 0);
+    EXPECT_NE(open.err.find("virtual bus not used: unable to use " + BusPath() +
+                            ": other users may write to it"),
+              std::string::npos)
+        << open.err;
+
+    const char* saved = ::getenv("XDG_RUNTIME_DIR");
+    const std::string runtime = saved != nullptr ? saved : "";
+    ::unsetenv("TQR905_VHID_DIR");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const CliRun none = Cli({"devices"});
+    ::setenv("TQR905_VHID_DIR", BusPath().c_str(), 1);
+    if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_NE(none.err.find("XDG_RUNTIME_DIR is not set"), std::string::npos) << none.err;
+
+    const CliRun fine = Cli({"devices"});
+    EXPECT_EQ(fine.err, "");
 }
 
 TEST_F(DeviceCommandsTest, DevicesListsProcessorsAndWhetherAnotherCopyHoldsThem) {
@@ -286,6 +352,7 @@ TEST_F(DeviceCommandsTest, GroupNameRules) {
         {std::string(13, ' '), kExitRefused, "The name can not be all spaces!"},
         {"", kExitRefused, "The name can not be all spaces!"},
         {"abcdefghijklmn", kExitRefused, "longer than 13"},
+        {"Rock\x1b]0;x\x07", kExitRefused, "the name has control characters"},
         {"摇滚摇滚摇滚摇", kExitRefused, "longer than 13"},  // 14 bytes in GBK
         {" a", kExitOk, " a"},
         {"abcdefghijklm", kExitOk, "abcdefghijklm"},

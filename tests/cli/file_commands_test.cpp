@@ -1,6 +1,8 @@
 // dump and curve on preset files saved by the program itself, and the files
 // and arguments they refuse.
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -222,6 +224,7 @@ TEST_F(FileCommandsTest, RefusedFilesEndWithTheFileStatusAndTheApplicationsText)
     WriteBytes(FilePath("long.dsps"), longFile);
     WriteBytes(FilePath("lower.dsps"), lowerCase);
     WriteBytes(FilePath("version.dspa"), otherVersion);
+    ASSERT_EQ(::mkfifo(FilePath("pipe.dsps").c_str(), 0600), 0);  // would block a plain read
 
     struct Case {
         std::string file;
@@ -233,6 +236,7 @@ TEST_F(FileCommandsTest, RefusedFilesEndWithTheFileStatusAndTheApplicationsText)
         {"long.dsps", "error for file!"},
         {"lower.dsps", "error for file!"},
         {"version.dspa", "Read all MusicFile Error"},
+        {"pipe.dsps", "error for file!"},
     };
     for (const Case& c : cases) {
         const std::vector<std::vector<std::string>> commands = {

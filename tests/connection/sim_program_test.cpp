@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -86,6 +87,20 @@ TEST(SimProgramOptionsTest, BadOptionIsRefused) {
     SimProgram sim({"--drop-every", "often"});
     ASSERT_TRUE(sim.Started());
     EXPECT_EQ(sim.Wait(), 2);
+}
+
+// A FIFO given as the state file ends the program at once with a reason,
+// instead of a read that waits for a writer with Ctrl-C blocked.
+TEST(SimProgramOptionsTest, FifoAsStateFileIsRefused) {
+    char pattern[] = "/tmp/tqrsimp-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string fifo = dir + "/device.state";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    SimProgram sim({"--bus", dir + "/bus", "--state", fifo, "--quiet"});
+    ASSERT_TRUE(sim.Started());
+    EXPECT_EQ(sim.Wait(), 1);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ TEST(DelayUnits, ParseWithUnit) {
 
 TEST(DelayUnits, TextWithUnit) {
     EXPECT_EQ(DelayTextWithUnit(120, kDelayUnitMs), "2.500ms");
-    EXPECT_EQ(DelayTextWithUnit(960, kDelayUnitCm), "692cm");
-    EXPECT_EQ(DelayTextWithUnit(960, kDelayUnitInch), "272in");
+    EXPECT_EQ(DelayTextWithUnit(960, kDelayUnitCm), "692.0cm");
+    EXPECT_EQ(DelayTextWithUnit(960, kDelayUnitInch), "272.4in");
     EXPECT_EQ(DelayText(960, kDelayUnitMs), "20.000");
     EXPECT_EQ(DelayText(0, 7), "");
 }

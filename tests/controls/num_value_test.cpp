@@ -58,11 +58,11 @@ TEST(NumValueText, PositionsShowInTheirUnits) {
         {kDelayMs, 1, "0.021"},
         {kDelayMs, 120, "2.500"},
         {kDelayMs, 960, "20.000"},
-        {kDelayCm, 0, "0"},
-        {kDelayCm, 480, "346"},
-        {kDelayCm, 960, "692"},
-        {kDelayInch, 480, "136"},
-        {kDelayInch, 960, "272"},
+        {kDelayCm, 0, "0.0"},
+        {kDelayCm, 480, "346.0"},
+        {kDelayCm, 960, "692.0"},
+        {kDelayInch, 480, "136.2"},
+        {kDelayInch, 960, "272.4"},
         {kBandFreq, 1000, "1000"},
         {kXoverFreq, 80, "80Hz"},
         {kAttack, 0, "0.3ms"},
@@ -189,12 +189,40 @@ TEST(NumValueParse, TypedTextGivesClampedPosition) {
     }
 }
 
+// Retyping what a field shows keeps the value, in both languages: a field
+// whose text rounds (milliseconds, distances, Q) must still read its own
+// text as its own position.
 TEST(NumValueParse, ShownTextOfEveryStepParsesBackToIt) {
-    // Only the types whose text shows the position exactly.
-    for (const FieldSetup& setup : {kEqGain, kAttack, kThreshold, kChannelGain, kMix, kBandFreq}) {
-        const CNumValue field = MakeField(setup);
-        for (int p = setup.lo; p <= setup.hi; ++p)
-            ASSERT_EQ(field.ParseText(field.TextOf(p)), p) << "type " << setup.type;
+    for (const bool chinese : {false, true}) {
+        LanguageGuard language(chinese);
+        for (const FieldSetup& setup :
+             {kEqGain, kDelayMs, kDelayCm, kDelayInch, kBandFreq, kXoverFreq, kAttack, kQ, kMix,
+              kLevelDbu, kThreshold, kChannelGain, kGainInRange, kGainOffAtMax}) {
+            const CNumValue field = MakeField(setup);
+            for (int p = setup.lo; p <= setup.hi; ++p)
+                ASSERT_EQ(field.ParseText(field.TextOf(p)), p)
+                    << "type " << setup.type << " text " << field.TextOf(p);
+        }
+    }
+}
+
+TEST(NumValueParse, FrequenciesTakeUnits) {
+    struct Case {
+        FieldSetup field;
+        const char* text;
+        int pos;
+    };
+    const Case cases[] = {
+        {kBandFreq, "1k", 1000},         {kBandFreq, "1.5k", 1500},     {kBandFreq, "2.2kHz", 2200},
+        {kBandFreq, "80hz", 80},         {kBandFreq, "80 Hz", 80},      {kBandFreq, "4.1K", 4100},
+        {kBandFreq, " 12.5 kHz", 12500}, {kBandFreq, "25k", 20000},     {kBandFreq, "k", 20},
+        {kXoverFreq, "1k", 1000},        {kXoverFreq, "3.15kHz", 3150}, {kXoverFreq, "80Hz", 80},
+        {kXoverFreq, "0.05k", 50},
+    };
+    for (const auto& c : cases) {
+        const CNumValue field = MakeField(c.field);
+        EXPECT_EQ(field.ParseText(c.text), c.pos)
+            << "type " << c.field.type << " '" << c.text << "'";
     }
 }
 
@@ -202,7 +230,7 @@ TEST(NumValueParse, CommitStoresAndCanonicalTextFollows) {
     CNumValue field = MakeField(kDelayCm);
     EXPECT_EQ(field.Commit("700"), 960);
     EXPECT_EQ(field.GetPos(), 960);
-    EXPECT_EQ(field.Text(), "692");
+    EXPECT_EQ(field.Text(), "692.0");
 }
 
 TEST(NumValueParse, WithoutAScaleTextKeepsThePosition) {
@@ -220,10 +248,10 @@ TEST(NumValuePos, OutOfRangeIsRefused) {
     EXPECT_EQ(field.GetPos(), 60);
     {
         LanguageGuard english(false);
-        EXPECT_EQ(BeyondRangeText(5200), "5200:Data beyond range!");
+        EXPECT_EQ(BeyondRangeText("eq.band12.q"), "eq.band12.q:Data beyond range!");
     }
     LanguageGuard chinese(true);
-    EXPECT_EQ(BeyondRangeText(5200), "5200:数据超范围!");
+    EXPECT_EQ(BeyondRangeText("ch3.gain"), "ch3.gain:数据超范围!");
 }
 
 TEST(NumValueStep, ArrowsStepAndFrequenciesSnapToTheGrid) {
@@ -256,6 +284,32 @@ TEST(NumValueStep, ArrowsStepAndFrequenciesSnapToTheGrid) {
         ASSERT_TRUE(field.SetPos(c.start));
         EXPECT_EQ(field.Step(c.delta), c.pos) << "type " << c.field.type << " from " << c.start;
         EXPECT_EQ(field.GetPos(), c.pos);
+    }
+}
+
+// A stored value beyond the range is kept and shown as it is; an arrow
+// starts from it clamped into the range.
+TEST(NumValueStep, OutOfRangeValueIsHeldAndStepsFromTheRange) {
+    struct Case {
+        FieldSetup field;
+        int stored;
+        const char* text;
+        int delta;
+        int pos;
+    };
+    const Case cases[] = {
+        {kThreshold, 400, "10.0dBu", -1, 359}, {kThreshold, 400, "10.0dBu", +1, 360},
+        {kThreshold, -20, "-32.0dBu", +1, 1},  {kChannelGain, 70, "10dB", -1, 59},
+        {kEqGain, 450, "25.0", -1, 399},
+    };
+    LanguageGuard english(false);
+    for (const auto& c : cases) {
+        CNumValue field = MakeField(c.field);
+        field.HoldPos(c.stored);
+        EXPECT_TRUE(field.IsOutOfRange());
+        EXPECT_EQ(field.Text(), c.text);
+        EXPECT_EQ(field.Step(c.delta), c.pos) << "type " << c.field.type << " from " << c.stored;
+        EXPECT_FALSE(field.IsOutOfRange());
     }
 }
 

@@ -23,7 +23,7 @@ band_freq=$(line eq.band5.freq | cut -d' ' -f8)
 click car.unit.cm
 wait_for car.unit.cm 6 1
 type_into car.pos5.delay 100
-wait_for car.pos5.delay 8 100
+wait_for car.pos5.delay 8 100.2
 
 click top.groups
 click menu:Sound_Save

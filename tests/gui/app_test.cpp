@@ -95,6 +95,38 @@ private slots:
         QVERIFY(!ParseAppOptions({}).chinese.has_value());
         QVERIFY(!ParseAppOptions({"--lang", "fr"}).error.isEmpty());
         QVERIFY(!ParseAppOptions({"--device"}).error.isEmpty());
+        QCOMPARE(ParseAppOptions({"--scale", "1.5"}).scale, std::optional<double>(1.5));
+        QCOMPARE(ParseAppOptions({"--scale=2"}).scale, std::optional<double>(2.0));
+        QVERIFY(!ParseAppOptions({}).scale.has_value());
+        for (const char* bad : {"0.5", "9", "big", ""})
+            QVERIFY2(!ParseAppOptions({"--scale", bad}).error.isEmpty(), bad);
+    }
+
+    // The window is scaled by the screen's factor as far as it still fits
+    // the available area, never below 1; --scale is taken as it is.
+    void windowScale_data() {
+        QTest::addColumn<double>("screen");
+        QTest::addColumn<QSize>("available");
+        QTest::addColumn<double>("forced");  // 0: none
+        QTest::addColumn<double>("scale");
+        QTest::newRow("96 dpi") << 1.0 << QSize(1920, 1080) << 0.0 << 1.0;
+        QTest::newRow("laptop at 150 %") << 1.5 << QSize(2880, 1728) << 0.0 << 1.5;
+        QTest::newRow("200 %, room for it") << 2.0 << QSize(3840, 2100) << 0.0 << 2.0;
+        QTest::newRow("200 % on 1080p") << 2.0 << QSize(1920, 1040) << 0.0 << 1.49;
+        QTest::newRow("tall panel leaves less height") << 1.5 << QSize(2560, 900) << 0.0 << 1.34;
+        QTest::newRow("small screen stays 1") << 1.25 << QSize(1280, 700) << 0.0 << 1.0;
+        QTest::newRow("unknown area") << 1.5 << QSize(0, 0) << 0.0 << 1.5;
+        QTest::newRow("forced") << 1.0 << QSize(800, 600) << 1.5 << 1.5;
+        QTest::newRow("forced beyond 4") << 1.0 << QSize() << 7.0 << 4.0;
+    }
+    void windowScale() {
+        QFETCH(double, screen);
+        QFETCH(QSize, available);
+        QFETCH(double, forced);
+        QFETCH(double, scale);
+        const std::optional<double> given =
+            forced > 0 ? std::optional<double>(forced) : std::nullopt;
+        QCOMPARE(WindowScale(screen, available.width(), available.height(), given), scale);
     }
 
     void transferWindowBlocksWhileShown() {
@@ -175,10 +207,11 @@ private slots:
 };
 
 int main(int argc, char* argv[]) {
-    // What a high-dpi desktop sets; the application must not follow it.
+    // What a high-dpi desktop sets; the application must not follow it
+    // beyond the one uniform factor (1 here).
     qputenv("QT_SCALE_FACTOR", "2");
     qputenv("QT_FONT_DPI", "144");
-    FixDpiEnvironment();
+    FixDpiEnvironment(1.0);
     QApplication app(argc, argv);
     AppTest test;
     return QTest::qExec(&test, argc, argv);

@@ -59,8 +59,8 @@ private slots:
             int unit;
             const char* sub;
             const char* frontRight;
-        } cases[] = {{kDelayUnitCm, "692", "100"},
-                     {kDelayUnitInch, "272", "39"},
+        } cases[] = {{kDelayUnitCm, "692.0", "100.2"},
+                     {kDelayUnitInch, "272.4", "39.4"},
                      {kDelayUnitMs, "20.000", "2.896"}};
         for (const auto& c : cases) {
             QTest::mouseClick(car.UnitButton(c.unit), Qt::LeftButton);

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "base/texts.h"
 #include "gui/controls/fader.h"
 #include "gui/controls/num_field.h"
 #include "gui/workspace/eq_panel.h"
@@ -139,6 +140,39 @@ private slots:
         QTest::mouseClick(all, Qt::LeftButton);
         QVERIFY(all->isChecked());
         QCOMPARE(Edit(*panel, "eq.band3.gain")->text(), QString("0.0"));
+    }
+
+    // A click into the gain field of a bypassed band (which shows 0.0) and
+    // out again keeps the gain the band holds; the click still marks it.
+    void clickIntoABypassedGainKeepsTheStoredGain() {
+        Type(Edit(*panel, "eq.band3.gain"), "-3");
+        auto* by = Find<QPushButton>(*panel, "eq.band3.bypass");
+        QTest::mouseClick(by, Qt::LeftButton);
+        QCOMPARE(Edit(*panel, "eq.band3.gain")->text(), QString("0.0"));
+        QTest::mouseClick(Edit(*panel, "eq.band3.gain"), Qt::LeftButton);
+        QVERIFY(Find<CNumField>(*panel, "eq.band3.gain")->IsHighlighted());
+        QTest::keyClick(Edit(*panel, "eq.band3.gain"), Qt::Key_Escape);
+        QVERIFY(Band(*host, 0, 2).IsBypassed());
+        QTest::mouseClick(by, Qt::LeftButton);
+        QCOMPARE(Band(*host, 0, 2).GetGainIndex(), 170);
+        QCOMPARE(Edit(*panel, "eq.band3.gain")->text(), QString("-3.0"));
+    }
+
+    // The mode button names the mode in use, in both languages.
+    void modeButtonNamesTheModeInUse() {
+        auto* mode = Find<QPushButton>(*panel, "eq.mode");
+        for (const bool chinese : {false, true}) {
+            g_bChinese = chinese;
+            for (const bool graphic : {false, true}) {
+                panel->ShowEqMode(graphic);
+                QCOMPARE(mode->text(),
+                         QString::fromUtf8(Text(graphic ? TextId::BandGeq : TextId::BandPeq)));
+                QCOMPARE(mode->isChecked(), graphic);
+            }
+            panel->Retranslate();
+            QCOMPARE(mode->text(), QString::fromUtf8(Text(TextId::BandGeq)));
+        }
+        g_bChinese = false;
     }
 
     void crossoverAndLimiterEditsReachTheModel() {

@@ -2,6 +2,8 @@
 // chosen entry does, and Qt's own buttons following the language.
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -74,8 +76,9 @@ private slots:
         QCOMPARE(ShownEntries(*menu), expected);
     }
 
-    // The popups open below the main-menu button, the main menu 10 px to
-    // its left and the group menu 50 px to its right; a chosen entry runs.
+    // The popups open below their buttons, the main menu 10 px to the left
+    // of its button, the group menu at the left edge of the Sound button; a
+    // chosen entry runs.
     void popupsOpenBelowTheMainMenuButtonAndRun() {
         QWidget window;
         window.resize(400, 200);
@@ -94,7 +97,7 @@ private slots:
         const Run runs[] = {
             {RunMainMenu, below + QPoint(-10, 5), QStringLiteral("menu.32774"), {"relabel"}},
             {RunMainMenu, below + QPoint(-10, 5), QStringLiteral("menu.32776"), {"about"}},
-            {RunSoundGroupMenu, below + QPoint(50, 5), QStringLiteral("menu.32772"), {"save"}},
+            {RunSoundGroupMenu, below + QPoint(0, 5), QStringLiteral("menu.32772"), {"save"}},
         };
         for (const Run& run : runs) {
             RecordingActions actions;
@@ -126,6 +129,13 @@ private slots:
                      chinese ? QStringLiteral("确定") : QStringLiteral("OK"));
             QCOMPARE(box.button(QMessageBox::Cancel)->text(),
                      chinese ? QStringLiteral("取消") : QStringLiteral("Cancel"));
+            // The file dialogs the preset windows open.
+            QFileDialog dialog;
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+            auto* buttons = dialog.findChild<QDialogButtonBox*>();
+            QVERIFY(buttons != nullptr);
+            const QString cancel = buttons->button(QDialogButtonBox::Cancel)->text();
+            QCOMPARE(cancel, chinese ? QStringLiteral("取消") : QStringLiteral("Cancel"));
         }
     }
 };

@@ -66,10 +66,7 @@ Q_DECLARE_METATYPE(FieldSetup)
 class NumFieldTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
-        g_bChinese = false;
-        CNumField::SetReporter({});
-    }
+    void init() { g_bChinese = false; }
 
     void typedTextIsCommittedOnFocusLoss_data() {
         QTest::addColumn<FieldSetup>("setup");
@@ -80,7 +77,7 @@ private slots:
         // Typed values are truncated to the step, not rounded.
         QTest::newRow("eq gain -3.45") << kEqGain << 200 << "-3.45" << 165 << "-3.5";
         QTest::newRow("delay 30 ms clamps") << kDelayMs << 0 << "30" << 960 << "20.000";
-        QTest::newRow("delay 700 cm clamps") << kDelayCm << 0 << "700" << 960 << "692";
+        QTest::newRow("delay 700 cm clamps") << kDelayCm << 0 << "700" << 960 << "692.0";
         QTest::newRow("no number is 0 dB") << kChannelGain << 30 << "abc" << 60 << "0dB";
         QTest::newRow("off word") << kChannelGain << 30 << "OFF" << 0 << "-60dB";
     }
@@ -209,33 +206,111 @@ private slots:
         QVERIFY(form.field->Pos() < 20000);
     }
 
-    void outOfRangeIsReported_data() {
+    void outOfRangeIsShownAndMarked_data() {
         QTest::addColumn<bool>("chinese");
         QTest::addColumn<QString>("message");
-        QTest::newRow("English") << false << "2225:Data beyond range!";
-        QTest::newRow("Chinese") << true << "2225:数据超范围!";
+        QTest::newRow("English") << false << "ch4.gain:Data beyond range!";
+        QTest::newRow("Chinese") << true << "ch4.gain:数据超范围!";
     }
-    void outOfRangeIsReported() {
+    // A stored value beyond the range is shown as it is, in the warning
+    // colour with a tooltip that names the field, and an arrow step starts
+    // from it clamped into the range, not from an older value.
+    void outOfRangeIsShownAndMarked() {
         QFETCH(bool, chinese);
         QFETCH(QString, message);
         g_bChinese = chinese;
-        QStringList reported;
-        CNumField::SetReporter(
-            [&](const std::string& t) { reported << QString::fromStdString(t); });
-        CNumField field;
-        Configure(field, kChannelGain);
-        field.SetControlId(2225);
-        field.SetPos(40);
-        QSignalSpy committed(&field, &CNumField::committed);
-        QVERIFY(!field.SetPos(61));
-        QVERIFY(!field.SetPos(-1));
-        QCOMPARE(reported, QStringList({message, message}));
-        QCOMPARE(field.Pos(), 40);
-        QCOMPARE(field.Text(), QString("-20dB"));
+        Form form(kChannelGain);
+        form.field->setObjectName("ch4.gain");
+        form.field->SetPos(40);
+        QSignalSpy committed(form.field, &CNumField::committed);
+        QVERIFY(!form.field->SetPos(65));
+        QCOMPARE(form.field->Text(), QString("5dB"));
+        QVERIFY(form.field->IsOutOfRange());
+        QCOMPARE(form.field->Edit()->palette().color(QPalette::Text), kWarningColour);
+        QVERIFY2(form.field->Edit()->toolTip().startsWith(message),
+                 qPrintable(form.field->Edit()->toolTip()));
         QVERIFY(committed.isEmpty());
+
+        form.field->Spin()->setFocus();
+        QTest::keyClick(form.field->Spin(), Qt::Key_Down);
+        QCOMPARE(form.field->Pos(), 59);
+        QCOMPARE(committed.size(), 1);
+        QVERIFY(!form.field->IsOutOfRange());
+        QVERIFY(form.field->Edit()->palette().color(QPalette::Text) != kWarningColour);
+        QVERIFY(form.field->Edit()->toolTip().isEmpty());
+
+        QVERIFY(!form.field->SetPos(-1));
+        QCOMPARE(form.field->Text(), QString("-61dB"));
+        QVERIFY(form.field->IsOutOfRange());
+        g_bChinese = false;
     }
 
-    void clickReappliesAndSelects() {
+    // Leaving a field with the text it showed sends nothing, however it is
+    // left; a changed text is committed each way.
+    void unchangedTextCommitsNothing_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("leave");  // 0: other widget, 1: Escape, 2: Tab, 3: Enter
+        QTest::addColumn<int>("commits");
+        for (int leave = 0; leave < 4; ++leave) {
+            QTest::addRow("untouched, leave %d", leave) << QString() << leave << 0;
+            QTest::addRow("retyped, leave %d", leave) << "-18dB" << leave << 0;
+            QTest::addRow("changed, leave %d", leave) << "-17" << leave << 1;
+        }
+    }
+    void unchangedTextCommitsNothing() {
+        QFETCH(QString, typed);
+        QFETCH(int, leave);
+        QFETCH(int, commits);
+        Form form(kChannelGain);
+        form.field->SetPos(42);
+        QSignalSpy committed(form.field, &CNumField::committed);
+        QTest::mouseClick(form.field->Edit(), Qt::LeftButton, {}, QPoint(5, 5));
+        if (!typed.isEmpty()) QTest::keyClicks(form.field->Edit(), typed);
+        switch (leave) {
+            case 0:
+                QTest::mouseClick(form.other, Qt::LeftButton);
+                form.other->setFocus();
+                break;
+            case 1:
+                QTest::keyClick(form.field->Edit(), Qt::Key_Escape);
+                break;
+            case 2:
+                QTest::keyClick(form.field->Edit(), Qt::Key_Tab);
+                break;
+            default:
+                QTest::keyClick(form.field->Edit(), Qt::Key_Return);
+                break;
+        }
+        QVERIFY(!form.field->Edit()->hasFocus());
+        QCOMPARE(committed.size(), commits);
+        QCOMPARE(form.field->Pos(), commits ? 43 : 42);
+    }
+
+    // The wheel steps a field only while it has the keyboard focus.
+    void wheelNeedsFocus() {
+        Form form(kChannelGain);
+        form.field->SetPos(30);
+        QSignalSpy committed(form.field, &CNumField::committed);
+        const auto wheel = [&](int notches) {
+            const QPointF at(5, 5);
+            QWheelEvent e(at, form.field->Edit()->mapToGlobal(at), QPoint(),
+                          QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+            QApplication::sendEvent(form.field->Edit(), &e);
+        };
+        form.other->setFocus();
+        wheel(1);
+        QCOMPARE(form.field->Pos(), 30);
+        QVERIFY(committed.isEmpty());
+        form.field->Edit()->setFocus();
+        wheel(2);
+        QCOMPARE(form.field->Pos(), 32);
+        wheel(-1);
+        QCOMPARE(form.field->Pos(), 31);
+        QCOMPARE(committed.size(), 3);
+    }
+
+    void clickSelects() {
         Form form(kChannelGain);
         form.field->SetPos(42);
         QSignalSpy clicked(form.field, &CNumField::clicked);

@@ -1,9 +1,11 @@
 #include "link/claims.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <set>
 
 #include "link/link_test_util.h"
@@ -90,6 +92,57 @@ TEST_F(Claims, MarkerNamesAreSafeFileNamesThatKeepPathsApart) {
     EXPECT_EQ(names.size(), std::size(paths));
     for (const std::string& path : paths)
         ReleasePath(path);
+}
+
+// Without TQR905_CLAIMS_DIR and XDG_RUNTIME_DIR no claims are kept: a
+// shared folder such as /tmp would let another user lock every device.
+TEST(ClaimsWithoutDirectory, NothingIsKeptAndNothingBlocks) {
+    EnvWithout env({"TQR905_CLAIMS_DIR", "XDG_RUNTIME_DIR"});
+    EXPECT_EQ(ClaimsDirectory(), "");
+    std::string why;
+    EXPECT_TRUE(ClaimPath(kPath, &why)) << why;
+    EXPECT_TRUE(IsPathFree(kPath));
+    ReleasePath(kPath);
+}
+
+// A claims folder others can change: its markers are not trusted and none
+// are made there.
+TEST_F(Claims, AFolderOthersControlIsRefusedWithTheReason) {
+    for (const UntrustedDirCase& c : kUntrustedDirs) {
+        if (c.bOtherOwner && !OtherUserIfRoot()) continue;
+        const std::string dir = MakeUntrustedDir(m_dir.Path(), c);
+        ASSERT_FALSE(dir.empty()) << c.name;
+        ::setenv("TQR905_CLAIMS_DIR", dir.c_str(), 1);
+        std::string why;
+        EXPECT_FALSE(ClaimPath(kPath, &why)) << c.name;
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        EXPECT_TRUE(IsPathFree(kPath)) << c.name;
+    }
+}
+
+// A FIFO or link planted under a marker's name neither blocks a look at the
+// path (the window does that on device arrival) nor passes for a claim.
+TEST_F(Claims, PlantedMarkersNeitherBlockNorClaim) {
+    const std::string marker = m_dir.Path() + "/" + ClaimFileName(kPath);
+    const std::string target = m_dir.Path() + "/target";
+    std::ofstream(target) << "";
+    const struct {
+        const char* what;
+        bool fifo;
+        const char* why;
+    } cases[] = {{"fifo", true, "not a regular file"}, {"link", false, "symbolic link"}};
+    for (const auto& c : cases) {
+        ::unlink(marker.c_str());
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(marker.c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(::symlink(target.c_str(), marker.c_str()), 0);
+        }
+        EXPECT_TRUE(IsPathFree(kPath)) << c.what;
+        std::string why;
+        EXPECT_FALSE(ClaimPath(kPath, &why)) << c.what;
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
 }
 
 }  // namespace

@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "link/frame_log.h"
 #include "link/link_test_util.h"
 #include "link/vhid_backend.h"
 #include "link/vhid_device.h"
+#include "support/other_user.h"
 
 namespace {
 
@@ -154,6 +160,84 @@ TEST(FrameLog, ReportsAnUnwritableFile) {
     EXPECT_FALSE(EnableFrameLog("/nonexistent-dir/trace.txt", &error));
     EXPECT_EQ(error,
               "unable to open trace file /nonexistent-dir/trace.txt: No such file or directory");
+}
+
+// What the trace appends to: only a regular file of this user, a new one
+// readable by the user alone.
+TEST(FrameLog, AppendsOnlyToARegularFileOfTheUser) {
+    TempDir dir;
+    const std::string victim = dir.Path() + "/victim";
+    {
+        std::ofstream out(victim);
+        out << "keep\n";
+    }
+    const auto other = OtherUserIfRoot();
+    const std::string othersFile = dir.Path() + "/others";
+    if (other) {
+        std::ofstream(othersFile) << "";
+        ASSERT_EQ(::chown(othersFile.c_str(), other->uid, other->gid), 0);
+    }
+    const std::string link = dir.Path() + "/link";
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    const std::string fifo = dir.Path() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    struct Case {
+        std::string path;
+        const char* why;
+    };
+    std::vector<Case> refused = {{link, "symbolic link"},
+                                 {fifo, "No such device"},  // no reader: refused at once
+                                 {dir.Path(), "Is a directory"}};
+    if (other) refused.push_back({othersFile, "another user"});
+    for (const Case& c : refused) {
+        std::string error;
+        EXPECT_FALSE(EnableFrameLog(c.path, &error)) << c.path;
+        EXPECT_NE(error.find(c.why), std::string::npos) << error;
+        EXPECT_FALSE(FrameLogEnabled());
+    }
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep\n");
+
+    const mode_t savedMask = ::umask(0);
+    const std::string fresh = dir.Path() + "/trace.txt";
+    const bool enabled = EnableFrameLog(fresh);
+    ::umask(savedMask);
+    ASSERT_TRUE(enabled);
+    DisableFrameLog();
+    struct stat st {};
+    ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// A trace left on does not fill the disk: past the limit the file becomes
+// "<file>.1" and a new one starts, so two files at most are kept.
+TEST(FrameLog, RotatesKeepingOnePreviousFile) {
+    TempDir dir;
+    const std::string trace = dir.Path() + "/trace.txt";
+    const std::uint8_t report[4] = {0x00, 0xA2, 0x01, 0x0F};
+    const std::size_t lineSize = FormatFrameLogLine(FrameDirection::Out, report, 4).size() + 1;
+    SetFrameLogRotateBytes(10 * lineSize);
+    ASSERT_TRUE(EnableFrameLog(trace));
+    for (int i = 0; i < 35; ++i)
+        LogFrame(FrameDirection::Out, report, sizeof report);
+    DisableFrameLog();
+    SetFrameLogRotateBytes(kFrameLogRotateBytes);
+
+    const auto lines = [](const std::string& path) {
+        std::ifstream in(path);
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(lines(trace), 5);
+    EXPECT_EQ(lines(trace + ".1"), 10);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"trace.txt", "trace.txt.1"}));
 }
 
 }  // namespace

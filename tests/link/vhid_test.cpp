@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -11,6 +13,7 @@
 #include "link/link_test_util.h"
 #include "link/vhid_backend.h"
 #include "link/vhid_device.h"
+#include "support/other_user.h"
 
 namespace {
 
@@ -121,6 +124,100 @@ TEST_F(VhidBus, OpenFailuresNameThePathAndTheReason) {
         EXPECT_EQ(opened.Error().eCode, c.code) << c.path;
         EXPECT_EQ(opened.ErrorText(), c.text);
     }
+}
+
+// Without TQR905_VHID_DIR and XDG_RUNTIME_DIR (sudo, cron) there is no bus:
+// a directory in /tmp could have been made first by another user.
+TEST_F(VhidBus, NoBusWithoutAPrivateDirectoryAndItSaysSo) {
+    EnvWithout env({"TQR905_VHID_DIR", "XDG_RUNTIME_DIR"});
+    EXPECT_EQ(vhid::BusDirectory(), "");
+    VhidBackend backend;
+    EXPECT_TRUE(backend.Enumerate().empty());
+    auto watched = backend.Watch([](const DeviceEvent&) {});
+    ASSERT_FALSE(watched.Ok());
+    EXPECT_EQ(watched.ErrorText(), vhid::kNoBusDirectory);
+    VhidDevice device(vhid::BusDirectory(), "sim", 0x0483, 0x5750, 0x0200);
+    const LinkStatus started = device.Start();
+    ASSERT_FALSE(started.Ok());
+    EXPECT_EQ(started.ErrorText(), vhid::kNoBusDirectory);
+    EXPECT_NE(started.ErrorText().find("TQR905_VHID_DIR"), std::string::npos);
+}
+
+// A device in a directory others can change may have been put there by
+// them: it is neither listed nor queried nor opened. The device here is our
+// own, so only the directory check can refuse it.
+TEST_F(VhidBus, DevicesInADirectoryOthersControlAreNotUsed) {
+    auto device = StartDevice("sim");
+    std::string socket = device->SocketPath();
+    for (const UntrustedDirCase& c : kUntrustedDirs) {
+        if (c.bOtherOwner && !OtherUserIfRoot()) continue;
+        const std::string dir = MakeUntrustedDir(m_dir.Path(), c);
+        ASSERT_FALSE(dir.empty()) << c.name;
+        if (!c.bSymlink) {
+            // The live socket moves in: it still answers at its new name.
+            ASSERT_EQ(::rename(socket.c_str(), (dir + "/sim.sock").c_str()), 0);
+            socket = dir + "/sim.sock";
+        }
+        const std::string path = "vhid:" + dir + "/sim.sock";
+        VhidBackend backend(dir);
+        EXPECT_TRUE(backend.Enumerate().empty()) << c.name;
+        auto info = backend.QueryInfo(path);
+        ASSERT_FALSE(info.Ok()) << c.name;
+        EXPECT_EQ(info.Error().eCode, LinkErrorCode::AccessDenied) << c.name;
+        EXPECT_NE(info.ErrorText().find(c.why), std::string::npos) << info.ErrorText();
+        auto opened = backend.Open(path);
+        ASSERT_FALSE(opened.Ok()) << c.name;
+        EXPECT_NE(opened.ErrorText().find(c.why), std::string::npos) << opened.ErrorText();
+    }
+    EXPECT_FALSE(device->HasSession());
+}
+
+// Another user's simulator whose socket sits in our own private directory
+// (root moved it there): the peer's uid gives it away.
+TEST_F(VhidBus, ADeviceRunByAnotherUserIsNotUsed) {
+    const auto other = OtherUserIfRoot();
+    if (!other) GTEST_SKIP() << "needs root to run a device as another user";
+    TempDir theirs;
+    ASSERT_EQ(::chown(theirs.Path().c_str(), other->uid, other->gid), 0);
+    int ready[2];
+    int done[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(done), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char answer = 'n';
+        if (::setgid(other->gid) == 0 && ::setuid(other->uid) == 0) {
+            VhidDevice device(theirs.Path(), "sim", 0x0483, 0x5750, 0x0200);
+            if (device.Start().Ok()) answer = 'y';
+            [[maybe_unused]] ssize_t n = ::write(ready[1], &answer, 1);
+            n = ::read(done[0], &answer, 1);
+            device.Stop();
+        } else {
+            [[maybe_unused]] ssize_t n = ::write(ready[1], &answer, 1);
+        }
+        ::_exit(0);
+    }
+    char started = 0;
+    ASSERT_EQ(::read(ready[0], &started, 1), 1);
+    const std::string socket = m_dir.Path() + "/sim.sock";
+    if (started == 'y') {
+        EXPECT_EQ(::rename((theirs.Path() + "/sim.sock").c_str(), socket.c_str()), 0);
+        EXPECT_TRUE(m_backend.Enumerate().empty());
+        const std::string path = "vhid:" + socket;
+        for (const auto& text :
+             {m_backend.QueryInfo(path).ErrorText(), m_backend.Open(path).ErrorText()}) {
+            EXPECT_NE(text.find("run by another user (uid " + std::to_string(other->uid) + ")"),
+                      std::string::npos)
+                << text;
+        }
+    }
+    ASSERT_EQ(::write(done[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (int fd : {ready[0], ready[1], done[0], done[1]})
+        ::close(fd);
+    ASSERT_EQ(started, 'y') << "the other user's device did not start";
 }
 
 TEST_F(VhidBus, ReportsTravelBothWaysWithEveryByteValue) {

@@ -21,6 +21,15 @@ trap cleanup EXIT
 }
 deb=$(ls "$work"/out/*.deb)
 echo "built $(basename "$deb")"
+# What the library scan cannot see: the platform plugin, Qt's Chinese texts
+# and the CJK font.
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei; do
+    case ", $depends," in
+    *", $p"[,\ ]*) ;;
+    *) echo "Depends lacks $p: $depends"; exit 1 ;;
+    esac
+done
 
 if command -v lintian >/dev/null; then
     lintian --fail-on error "$deb" 2>/dev/null

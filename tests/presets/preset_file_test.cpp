@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include "model/text_field.h"
 #include "model/varied_image.h"
 #include "preset_test_fixture.h"
+#include "support/other_user.h"
 
 namespace {
 
@@ -229,6 +232,86 @@ TEST_F(RefusedFileTest, MissingFileOrFolder) {
     EXPECT_EQ(LoadAllData(*model, PathOf("none.dspa")).errorText, TextId::ReadAllFileError);
     EXPECT_FALSE(LoadAllData(*model, dir.string()));
     EXPECT_TRUE(MemorySnapshot::Take(*model) == before);
+}
+
+// A FIFO or device named like a preset would block a plain read until a
+// writer came; the window loads on its own thread and would freeze.
+TEST_F(RefusedFileTest, FifoFolderAndDeviceAreRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo(PathOf("pipe.dsps").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.dsps");
+    const MemorySnapshot before = MemorySnapshot::Take(*model);
+    for (const std::string& path : {PathOf("pipe.dsps"), PathOf("folder.dsps"),
+                                    std::string("/dev/zero"), std::string("/dev/null")}) {
+        for (const bool allData : {false, true}) {
+            const PresetResult result =
+                allData ? LoadAllData(*model, path) : LoadSingleSet(*model, path);
+            EXPECT_EQ(result.errorText, allData ? TextId::ReadAllFileError : TextId::FileError)
+                << path;
+            EXPECT_NE(result.detail.find("not a regular file"), std::string::npos)
+                << path << ": " << result.detail;
+        }
+    }
+    EXPECT_TRUE(MemorySnapshot::Take(*model) == before);
+}
+
+// Another user who can write the folder cannot make saves fail by taking
+// the names of the temporary files first.
+TEST_F(PresetFileTest, TakenTemporaryNamesDoNotStopASave) {
+    for (int n = 0; n < 100; ++n) {
+        WriteBytes(PathOf(".a.dsps.tmp-" + std::to_string(::getpid()) + "-" + std::to_string(n)),
+                   {});
+    }
+    const std::size_t taken = FolderContents().size();
+    const PresetResult result = SaveSingleSet(*model, PathOf("a.dsps"));
+    EXPECT_TRUE(result) << result.detail;
+    EXPECT_EQ(FolderContents().size(), taken + 1);
+}
+
+// The saved file's permissions: those of the file it replaces only when that
+// is a regular file of this user, never more than read/write, and never more
+// than the umask allows.
+TEST_F(PresetFileTest, SavedFileTakesItsModeOnlyFromTheUsersOwnFile) {
+    const auto other = OtherUserIfRoot();
+    const mode_t savedMask = ::umask(022);
+    struct Case {
+        const char* what;
+        mode_t oldMode;  // 0: no old file
+        bool otherUsers;
+        bool symlink;
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {"no old file", 0, false, false, 0644},
+        {"own private file", 0600, false, false, 0600},
+        {"own world-writable file", 0666, false, false, 0644},
+        {"own executable file", 0750, false, false, 0640},
+        {"another user's file", 0666, true, false, 0644},
+        {"link to an own private file", 0600, false, true, 0644},
+    };
+    for (const Case& k : cases) {
+        if (k.otherUsers && !other) continue;
+        const std::string path = PathOf("mode.dsps");
+        const std::string linked = PathOf("linked");
+        std::filesystem::remove(path);
+        std::filesystem::remove(linked);
+        if (k.oldMode != 0) {
+            const std::string file = k.symlink ? linked : path;
+            WriteBytes(file, {1, 2, 3});
+            ASSERT_EQ(::chmod(file.c_str(), k.oldMode), 0);
+            if (k.otherUsers) {
+                ASSERT_EQ(::chown(file.c_str(), other->uid, other->gid), 0);
+            }
+            if (k.symlink) std::filesystem::create_symlink(linked, path);
+        }
+        const PresetResult result = SaveSingleSet(*model, path);
+        ASSERT_TRUE(result) << k.what << ": " << result.detail;
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << k.what;
+        EXPECT_EQ(st.st_mode & 07777, k.expected) << k.what;
+        EXPECT_EQ(st.st_uid, ::geteuid()) << k.what;
+    }
+    ::umask(savedMask);
 }
 
 TEST_F(PresetFileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {

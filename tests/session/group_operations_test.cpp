@@ -29,6 +29,9 @@ TEST(GroupOperations, NameRules) {
         {"摇滚摇滚摇滚", GroupNameProblem::None},       // 12 bytes in GBK
         {"摇滚摇滚摇滚摇", GroupNameProblem::TooLong},  // 14 bytes
         {"\xF0\x9F\x8E\xB8", GroupNameProblem::NotGbk},
+        {"Rock\x1b]0;x\x07", GroupNameProblem::Control},
+        {"a\tb", GroupNameProblem::Control},
+        {"a\x7f", GroupNameProblem::Control},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckGroupName(c.name), c.problem) << c.name;

@@ -1,7 +1,10 @@
 // The device's memory in a file: a round trip, and files that are refused.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -15,14 +18,17 @@ namespace fs = std::filesystem;
 class StateFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("tqr905-sim-state-" +
-                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
+        // One level under the temporary folder, whatever the test's name
+        // holds: a parameterised test's name has a '/'.
+        std::string pattern = (fs::temp_directory_path() / "tqr905-sim-state-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
         m_path = (m_dir / "device.state").string();
     }
-    void TearDown() override { fs::remove_all(m_dir); }
+    void TearDown() override {
+        fs::remove_all(m_dir);
+        EXPECT_EQ(m_dir.parent_path(), fs::temp_directory_path()) << "left behind: " << m_dir;
+    }
 
     sim::DeviceMemory ChangedMemory() {
         sim::DeviceMemory memory = sim::FactoryMemory();
@@ -96,6 +102,47 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"FlippedByte", [](std::vector<char>& b) { b[b.size() / 2] ^= 0x10; }},
         BadFileCase{"Empty", [](std::vector<char>& b) { b.clear(); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A FIFO given as the state file would block the read until a writer came.
+TEST_F(StateFile, SpecialFilesAreRefusedAtOnce) {
+    const std::string fifo = (m_dir / "fifo.state").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(m_dir / "folder.state");
+    for (const std::string& path :
+         {fifo, (m_dir / "folder.state").string(), std::string("/dev/zero")}) {
+        CVirtualProcessor device;
+        std::string error;
+        EXPECT_FALSE(device.LoadState(path, &error)) << path;
+        EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+        EXPECT_EQ(device.Memory(), sim::FactoryMemory()) << path;
+    }
+}
+
+// A save neither follows a link planted at a temporary name someone could
+// guess nor widens the file's permissions.
+TEST_F(StateFile, SaveKeepsTheModeAndFollowsNoPlantedLink) {
+    CVirtualProcessor device;
+    device.SetMemory(ChangedMemory());
+    ASSERT_TRUE(device.SaveState(m_path));
+    ASSERT_EQ(::chmod(m_path.c_str(), 0600), 0);
+    const std::string victim = (m_dir / "victim").string();
+    {
+        std::ofstream out(victim);
+        out << "keep";
+    }
+    fs::create_symlink(victim, m_path + ".tmp." + std::to_string(::getpid()));
+
+    std::string error;
+    ASSERT_TRUE(device.SaveState(m_path, &error)) << error;
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+    struct stat st {};
+    ASSERT_EQ(::lstat(m_path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    CVirtualProcessor reader;
+    ASSERT_TRUE(reader.LoadState(m_path, &error)) << error;
+    EXPECT_EQ(reader.Memory(), device.Memory());
+}
 
 TEST_F(StateFile, MissingFileAndUnwritableDirectoryReportWhy) {
     CVirtualProcessor device;

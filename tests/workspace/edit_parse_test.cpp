@@ -107,6 +107,10 @@ struct BadCase {
 // is never read as 0.
 const BadCase kBad[] = {
     {"ch1.gain", "-70", "ch1.gain: -70 is outside -60..0 dB"},
+    // Control characters would reach every terminal that prints the name.
+    {"ch1.name", "a\x1b[2J", "ch1.name: the name has control characters"},
+    {"ch1.name", "L\nR", "ch1.name: the name has control characters"},
+    {"ch1.name", "x\xc2\x9b", "ch1.name: the name has control characters"},
     {"ch1.gain", "1", "ch1.gain: 1 is outside -60..0 dB"},
     {"master", "7", "master: 7 is outside -60..6 dB"},
     {"ch1.eq1.gain", "20.5", "ch1.eq1.gain: 20.5 is outside -20..20 dB"},

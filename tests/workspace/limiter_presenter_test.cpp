@@ -11,8 +11,8 @@ namespace {
 
 class RecordingLimiterView : public ILimiterView {
 public:
-    void ShowThreshold(std::optional<int> step) override { threshold = step.value_or(-1); }
-    void ShowAttack(std::optional<int> code) override { attack = code.value_or(-1); }
+    void ShowThreshold(int step) override { threshold = step; }
+    void ShowAttack(int code) override { attack = code; }
     void ShowRelease(const std::vector<std::string>& e, int sel) override {
         entries = e;
         release = sel;
@@ -57,15 +57,17 @@ TEST_F(LimiterPresenterTest, EveryReloadShowsTheSelectedChannelsLimiter) {
                                                       "Atk × 16", "Atk × 32"}));
 }
 
-TEST_F(LimiterPresenterTest, StoredValuesBeyondTheFieldsShowNoValue) {
+// The field shows (and marks) what is stored: a blank field would step from
+// whatever another channel last showed.
+TEST_F(LimiterPresenterTest, StoredValuesBeyondTheFieldsAreShownAsStored) {
     {
         std::lock_guard lock(g_csModel);
         Out(2).SetLimitThreshold(1386);  // as the start-up contents read
         Out(2).SetLimitAttack(107);
     }
     presenter.ReloadEqualizer(2);
-    EXPECT_EQ(view.threshold, -1);
-    EXPECT_EQ(view.attack, -1);
+    EXPECT_EQ(view.threshold, 1386);
+    EXPECT_EQ(view.attack, 107);
 }
 
 TEST_F(LimiterPresenterTest, EditsReachTheLinkGroupOnTheDevice) {

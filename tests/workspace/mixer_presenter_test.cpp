@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <utility>
 
+#include "base/globals.h"
 #include "workspace/mixer_presenter.h"
 #include "workspace/presenter_fixture.h"
 
@@ -12,9 +14,10 @@ class RecordingMixerView : public IMixerView {
 public:
     void OpenPanel() override { ++opened; }
     void ShowCell(int o, int k, int level) override { cells[{o, k}] = level; }
-    void Relabel() override {}
+    void Relabel() override { labelledChinese = g_bChinese; }
 
     int opened = 0;
+    std::optional<bool> labelledChinese;
     std::map<std::pair<int, int>, int> cells;
 };
 
@@ -68,6 +71,23 @@ TEST_F(MixerPresenterTest, MixIsNotSharedInALinkGroup) {
     Link({0, 1});
     mixer.OnCellChanged(0, 2, 33);
     EXPECT_EQ(Out(1).GetMix(2), 0);
+}
+
+// The panel speaks the window's language however the language flipped:
+// while it was closed, or while it was open.
+TEST_F(MixerPresenterTest, PanelFollowsTheLanguage) {
+    for (const bool chinese : {true, false}) {
+        g_bChinese = chinese;
+        mixer.Relabel();
+        EXPECT_EQ(view.labelledChinese, chinese) << "closed";
+        g_bChinese = !chinese;
+        mixer.OnMixerButton();
+        EXPECT_EQ(view.labelledChinese, !chinese) << "opened";
+        g_bChinese = chinese;
+        mixer.Relabel();
+        EXPECT_EQ(view.labelledChinese, chinese) << "open";
+        mixer.OnPanelClosed();
+    }
 }
 
 TEST_F(MixerPresenterTest, PanelOpensOnceAndLoadsEveryCell) {

@@ -179,9 +179,12 @@ TEST_F(PresetPresenterTest, StoredGroupComesBackOnRecall) {
     ASSERT_TRUE(Settle());
     presenter.Close();
     Open(PresetDialog::Load);
+    shell.settingName.clear();
     const int reloads = host.Session().OutputLoads();
     presenter.OnGroupClicked(3);
     ASSERT_TRUE(host.RunUntil([&] { return host.Session().OutputLoads() > reloads && g_bOnline; }));
+    host.Session().Drain();
+    EXPECT_EQ(shell.settingName, "Door") << "the recalled group's name is the setting's";
     EXPECT_EQ(host.Model().GetOutput(0)->GetGain(), 33);
     EXPECT_EQ(host.Model().GetOutput(4)->GetOutputOn(), 0);
     std::lock_guard lock(g_csModel);
@@ -320,7 +323,6 @@ TEST_F(PresetFileTest, FilesThatAreNotLoaded) {
         std::vector<TextId> shown;
     };
     const Case cases[] = {
-        {"caps.DSPS", {}},  // the extension is compared as written
         {"one.txt", {}},
         {"short.dsps", {TextId::FileError}},
         {"short.dspa", {TextId::ReadAllFileError}},
@@ -358,6 +360,29 @@ TEST_F(PresetFileTest, SingleSetFileBecomesTheDevicesCurrentSetting) {
     EXPECT_EQ(firstWrite->item, kOutItemLevel);
 }
 
+// Names in upper case load like lower-case ones.
+TEST_F(PresetFileTest, UpperCaseNamesLoad) {
+    Open(PresetDialog::Load);
+    struct Case {
+        const char* file;
+        const char* title;
+    };
+    const Case cases[] = {{"caps.DSPS", "caps"}, {"ALL.DSPA", "ALL"}};
+    std::filesystem::copy_file(FilePath("all.dspa"), FilePath("ALL.DSPA"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        {
+            std::lock_guard lock(g_csModel);
+            host.Model().GetOutput(0)->SetGain(40);
+        }
+        shell.settingName.clear();
+        Load(c.file);
+        EXPECT_EQ(host.Model().GetOutput(0)->GetGain(), 21);
+        EXPECT_EQ(shell.settingName, c.title);
+        EXPECT_TRUE(shell.shown.empty());
+    }
+}
+
 TEST_F(PresetFileTest, AllDataFileIsSentWithTheListeningPositionLimited) {
     ConnectOnline();
     Open(PresetDialog::Load);
@@ -380,7 +405,8 @@ TEST_F(PresetPresenterTest, SaveCurrentAddsTheExtensionOnlyWhenMissing) {
     const Case cases[] = {
         {"preset.dsps", "preset.dsps", "preset"},
         {"preset", "preset.dsps", "preset"},
-        {"Car.DSPS", "Car.DSPS.dsps", "Car.DSPS"},
+        {"CAR.DSPS", "CAR.DSPS", "CAR"},
+        {"Tune.Dsps", "Tune.Dsps", "Tune"},
     };
     Open(PresetDialog::Save);
     for (const Case& c : cases) {

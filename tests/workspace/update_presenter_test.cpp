@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "firmware/firmware_updater.h"
+#include "image/record_layout.h"
+#include "model/ktv_out_data.h"
 #include "support/session_host.h"
 #include "workspace/settled.h"
 
@@ -214,6 +216,14 @@ TEST_F(UpdatePresenterTest, FactoryReset) {
         view.closed = 0;
         view.asked.clear();
         view.answerYes = c.yes;
+        if (c.online) {
+            // The window's gain reaches the device before the reset.
+            {
+                std::lock_guard lock(g_csModel);
+                host.Model().GetOutput(0)->SetGain(7);
+            }
+            ASSERT_TRUE(RunUntilSettled(host));
+        }
         const std::size_t shownBefore = Shown().size();
 
         presenter.OnFactoryReset();
@@ -228,6 +238,15 @@ TEST_F(UpdatePresenterTest, FactoryReset) {
                   c.shown);
         EXPECT_EQ(view.closed, c.closed);
         EXPECT_EQ(host.processor.Memory() == sim::FactoryMemory(), c.reset);
+        if (c.online) {
+            // The window shows what the device holds: the factory value after
+            // a reset, its own value otherwise, and is online again.
+            std::lock_guard lock(g_csModel);
+            EXPECT_EQ(host.Model().GetOutput(0)->GetGain(),
+                      host.processor.CurrentImage()[OutSlotOffset(0) + kOutGain]);
+            EXPECT_EQ(host.Model().GetOutput(0)->GetGain() == 7, !c.reset);
+            EXPECT_EQ(host.Manager().State(), ConnectionState::Online);
+        }
     }
 }
 

@@ -196,6 +196,21 @@ TEST_F(WorkspaceTest, RefreshAfterReadAllLeavesNoLink) {
 
 // ---- Start-up and device model ----
 
+// Connect shows online once the read-all has loaded the window, and through
+// a firmware update; not while the device is opened or read.
+TEST_F(WorkspaceTest, ConnectShowsOnlineOnlyOnceTheDeviceIsRead) {
+    const std::pair<ConnectionState, int> cases[] = {
+        {ConnectionState::Disconnected, 0}, {ConnectionState::Connecting, 0},
+        {ConnectionState::Reading, 0},      {ConnectionState::Online, 1},
+        {ConnectionState::Upgrading, 1},    {ConnectionState::Disconnecting, 0},
+    };
+    for (const auto& [state, shown] : cases) {
+        Taken();
+        presenter.OnConnectionChanged(state);
+        EXPECT_EQ(Taken(), Log{Call("connected", shown)}) << ConnectionStateName(state);
+    }
+}
+
 TEST_F(WorkspaceTest, StartUpRelabelsLoadsRefreshesAndAppliesTheDeviceModel) {
     // The records start from what the image holds, not what they had.
     {

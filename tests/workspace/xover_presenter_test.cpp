@@ -110,9 +110,20 @@ TEST_F(XoverPresenterTest, StoredCodesShowByTheDisplayMapping) {
         const char* shown;
     };
     const Case cases[] = {
-        {0, 0, "6dB/Oct"},  {0, 1, "12dB/Oct"}, {0, 2, "12dB/Oct"}, {0, 3, "24dB/Oct"},
-        {0, 4, "36dB/Oct"}, {0, 7, "关闭"},     {1, 2, "18dB/Oct"}, {1, 4, "(none)"},
-        {2, 3, "24dB/Oct"}, {2, 7, "关闭"},
+        {0, 0, "6dB/Oct"},
+        {0, 1, "12dB/Oct"},
+        {0, 2, "12dB/Oct"},
+        {0, 3, "24dB/Oct"},
+        {0, 4, "36dB/Oct"},
+        {0, 7, "关闭"},
+        {1, 2, "18dB/Oct"},
+        {2, 3, "24dB/Oct"},
+        // Codes the family's list lacks come as an extra last entry.
+        {1, 4, "36dB/Oct"},
+        {0, 5, "42dB/Oct"},
+        {0, 6, "48dB/Oct"},
+        {2, 6, "48dB/Oct"},
+        {2, 7, "关闭"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.family) + "/" + std::to_string(c.code));
@@ -120,6 +131,10 @@ TEST_F(XoverPresenterTest, StoredCodesShowByTheDisplayMapping) {
         presenter->RefreshCrossover(3);
         EXPECT_EQ(view.types[kHp].selected, c.family);
         EXPECT_EQ(view.SlopeShown(kHp), c.shown);
+        // Choosing the entry shown keeps the code (Linkwitz-Riley's code 2
+        // is listed as its 12 dB/Oct entry, which stores code 1).
+        presenter->OnSlopeChosen(kHp, view.slopes[kHp].selected);
+        EXPECT_EQ(Filter(3, kHp).GetSlope(), c.family == 0 && c.code == 2 ? 1 : c.code);
     }
     EXPECT_EQ(view.types[kHp].entries,
               (std::vector<std::string>{"Link_Ril", "Bessel", "Butter_W"}));

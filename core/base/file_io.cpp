@@ -1,10 +1,10 @@
-#include "presets/file_io.h"
+#include "base/file_io.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -36,27 +36,38 @@ private:
     int m_fd;
 };
 
-bool WriteAll(int fd, std::span<const BYTE> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+// Sixteen hex digits from the kernel's random source: another user cannot
+// guess the name of a temporary file and take it first.
+bool RandomSuffix(std::string& suffix) {
+    unsigned char bytes[8];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
+        got += static_cast<std::size_t>(n);
+    }
+    static const char kHex[] = "0123456789abcdef";
+    suffix.clear();
+    for (unsigned char b : bytes) {
+        suffix += kHex[b >> 4];
+        suffix += kHex[b & 0x0F];
     }
     return true;
 }
 
 // A fresh file beside the target; O_EXCL so that no existing file is reused.
 int CreateTempBeside(const std::filesystem::path& target, std::string& tempPath) {
-    static std::atomic<unsigned> counter{0};
     const std::filesystem::path dir =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string suffix;
+        if (!RandomSuffix(suffix)) return -1;
         // Appended piece by piece: GCC 12 at -O3 warns falsely about "." + string.
         std::string name = ".";
         name += target.filename().string();
-        name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        name += ".tmp-";
+        name += suffix;
         tempPath = (dir / name).string();
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
@@ -65,10 +76,18 @@ int CreateTempBeside(const std::filesystem::path& target, std::string& tempPath)
     return -1;
 }
 
-// A replaced file keeps the permissions it had.
+// A replaced file keeps its permissions when it is a regular file of this
+// user, masked as a new file would be. A symbolic link or another user's
+// file gives nothing: a preset saved over a world-writable file of someone
+// else must not stay world-writable.
 void KeepExistingMode(const std::string& path, int fd) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
+    struct stat old {};
+    struct stat created {};
+    if (::lstat(path.c_str(), &old) != 0 || !S_ISREG(old.st_mode) || old.st_uid != ::geteuid())
+        return;
+    // The fresh file was made 0666 less the umask: that is the mask.
+    if (::fstat(fd, &created) != 0) return;
+    ::fchmod(fd, old.st_mode & created.st_mode & 0666);
 }
 
 void SyncFolderOf(const std::filesystem::path& target) {
@@ -97,11 +116,33 @@ bool WriteTemp(FileDescriptor& fd, const std::string& tempPath, std::span<const 
 
 }  // namespace
 
+bool WriteAll(int fd, std::span<const BYTE> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool ReadWholeFile(const std::string& path, std::size_t maxBytes, std::vector<BYTE>& bytes,
                    std::string& error) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO or device node is refused at once instead
+    // of waiting for a writer; a regular file ignores it.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.valid()) {
         error = Describe("cannot open", path, errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        error = Describe("cannot read", path, errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = path + " is not a regular file";
         return false;
     }
     bytes.assign(maxBytes + 1, 0);  // one more than allowed shows a file that is too long
