@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "cli/commands.h"
+#include "cli/command_set.h"
 #include "cli/terminal_text.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
@@ -31,29 +31,12 @@ bool ChineseFromEnvironment() {
     return false;
 }
 
-bool PickLanguage(CliContext& ctx) {
-    if (!ctx.line.lang) {
+void PickLanguage(const CliContext& ctx) {
+    if (ctx.global.lang.empty()) {
         UseChineseTexts(ChineseFromEnvironment());
-        return true;
+    } else {
+        UseChineseTexts(ctx.global.lang == "zh");
     }
-    if (*ctx.line.lang != "en" && *ctx.line.lang != "zh") return false;
-    UseChineseTexts(*ctx.line.lang == "zh");
-    return true;
-}
-
-bool KnownDeviceScheme(const std::string& uri) {
-    const std::string_view scheme = PathScheme(uri);
-    return (scheme == "hidraw" || scheme == "vhid") && PathAfterScheme(uri).size() > 1;
-}
-
-int CheckArgumentCount(CliContext& ctx, const CommandSpec& command) {
-    const int count = static_cast<int>(ctx.line.positional.size());
-    const bool tooFew = count < command.minArgs;
-    const bool tooMany = command.maxArgs >= 0 && count > command.maxArgs;
-    if (!tooFew && !tooMany) return kExitOk;
-    return Fail(ctx, kExitUsage,
-                std::string(tooFew ? "missing arguments" : "too many arguments") +
-                    "; usage: tqr905 " + command.usage);
 }
 
 class TraceScope {
@@ -70,22 +53,16 @@ private:
     bool m_bEnabled = false;
 };
 
-int RunCommand(CliContext& ctx) {
-    const CommandSpec* command = FindCommand(ctx.line.command);
-    if (ctx.line.help) {
-        PrintCommandHelp(ctx.out, *command);
-        return kExitOk;
-    }
-    if (const int status = CheckArgumentCount(ctx, *command); status != kExitOk) return status;
+int RunCommand(CliContext& ctx, const CommandSet& commands) {
     TraceScope trace;
-    if (ctx.line.trace) {
+    if (!ctx.global.trace.empty()) {
         std::string error;
-        if (!trace.Enable(*ctx.line.trace, error)) return Fail(ctx, kExitFile, error);
+        if (!trace.Enable(ctx.global.trace, error)) return Fail(ctx, kExitFile, error);
     }
     // Every run starts from the program's start-up state, also when the
     // tests run many commands in one process.
     ResetProcessState();
-    return command->run(ctx);
+    return commands.RunChosen(ctx);
 }
 
 }  // namespace
@@ -103,8 +80,8 @@ void ClearCliInterrupt() {
 std::unique_ptr<HidBackendRegistry> CliContext::MakeRegistry(
     std::unique_ptr<HidBackendRegistry>& base) const {
     base = hooks.makeRegistry ? hooks.makeRegistry() : MakeDefaultHidRegistry();
-    if (device.empty()) return std::move(base);
-    return PinnedRegistry(*base, device);
+    if (Device().empty()) return std::move(base);
+    return PinnedRegistry(*base, Device());
 }
 
 int Fail(CliContext& ctx, int status, const std::string& text) {
@@ -119,35 +96,34 @@ std::string WithDetail(TextId text, const std::string& detail) {
     return line;
 }
 
+std::string ExtensionOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot + 1);
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliHooks& hooks) {
-    CliContext ctx{out,   err,  hooks.in != nullptr ? *hooks.in : std::cin, hooks, {}, {},
-                   false, false};
+    CliContext ctx{out, err, hooks.in != nullptr ? *hooks.in : std::cin, hooks, {}, false, false};
     ctx.stdinTerminal = hooks.stdinIsTerminal.value_or(::isatty(STDIN_FILENO) == 1);
     ctx.stderrTerminal = hooks.stderrIsTerminal.value_or(::isatty(STDERR_FILENO) == 1);
 
-    const auto lookup = [](const std::string& name) -> const std::vector<OptionSpec>* {
-        const CommandSpec* command = FindCommand(name);
-        return command != nullptr ? &command->options : nullptr;
-    };
-    if (const auto error = ParseCommandLine(args, lookup, ctx.line)) {
+    CommandSet commands(ctx.global);
+    AddCommands(commands);
+    if (const auto error = commands.Parse(args)) {
         return Fail(ctx, kExitUsage, *error + " (see tqr905 --help)");
     }
-    if (!PickLanguage(ctx)) return Fail(ctx, kExitUsage, "--lang takes en or zh");
-    if (ctx.line.command.empty()) {
-        PrintToolHelp(ctx.line.help ? out : err);
-        return ctx.line.help ? kExitOk : kExitUsage;
+    PickLanguage(ctx);
+    const CLI::App* chosen = commands.Chosen();
+    if (chosen == nullptr) {
+        commands.PrintToolHelp(commands.HelpAsked() ? out : err);
+        return commands.HelpAsked() ? kExitOk : kExitUsage;
     }
-    if (ctx.line.device) {
-        ctx.device = *ctx.line.device;
-    } else if (const char* device = Environment("TQR905_DEVICE")) {
-        ctx.device = device;
-    }
-    if (!ctx.device.empty() && !KnownDeviceScheme(ctx.device)) {
-        return Fail(ctx, kExitUsage,
-                    "unknown device '" + ctx.device +
-                        "' (use hidraw:/dev/hidrawN or vhid:/path/name.sock)");
+    if (commands.HelpAsked()) {
+        commands.PrintCommandHelp(out, *chosen);
+        return kExitOk;
     }
     ClearCliInterrupt();
-    return RunCommand(ctx);
+    return RunCommand(ctx, commands);
 }

@@ -40,12 +40,6 @@ std::optional<PresetExt> PresetExtOf(const std::string& path) {
     return std::nullopt;
 }
 
-std::optional<int> DeviceGroupArg(CliContext& ctx, int& status) {
-    const auto group = ParseIntInRange(ctx.line.positional[0], 1, kDeviceGroupCount);
-    if (!group) status = Fail(ctx, kExitUsage, "the group is a number 1..6");
-    return group;
-}
-
 // A save that cannot succeed is refused before the device is read for it.
 bool FolderWritable(const std::string& path) {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
@@ -119,8 +113,8 @@ int CheckName(CliContext& ctx, const std::string& name) {
     return Fail(ctx, kExitRefused, Text(TextId::NameAllSpaces));
 }
 
-void PrintNames(CliContext& ctx, const GroupNames& names) {
-    if (ctx.line.Has("json")) {
+void PrintNames(CliContext& ctx, const GroupNames& names, bool json) {
+    if (json) {
         JsonWriter json(ctx.out);
         WriteGroupNamesJson(json, names);
         return;
@@ -139,7 +133,7 @@ std::string HexId(unsigned value) {
 
 }  // namespace
 
-int CmdDevices(CliContext& ctx) {
+int CmdDevices(CliContext& ctx, const JsonArgs& args) {
     std::unique_ptr<HidBackendRegistry> base;
     const auto registry = ctx.MakeRegistry(base);
     std::vector<HidDeviceInfo> found;
@@ -156,7 +150,7 @@ int CmdDevices(CliContext& ctx) {
     } else if (std::filesystem::exists(bus) && !IsPrivateDirectory(bus, &why)) {
         ctx.err << "tqr905: note: virtual bus not used: " << TerminalText(why) << "\n";
     }
-    if (ctx.line.Has("json")) {
+    if (args.json) {
         JsonWriter json(ctx.out);
         json.BeginArray();
         for (const HidDeviceInfo& info : found) {
@@ -180,10 +174,10 @@ int CmdDevices(CliContext& ctx) {
     return kExitOk;
 }
 
-int CmdInfo(CliContext& ctx) {
+int CmdInfo(CliContext& ctx, const JsonArgs& args) {
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         const std::string state = ConnectionStateName(session.Manager().State());
-        if (ctx.line.Has("json")) {
+        if (args.json) {
             JsonWriter json(ctx.out);
             json.BeginObject();
             json.Member("device", session.Session().DevicePath());
@@ -199,7 +193,7 @@ int CmdInfo(CliContext& ctx) {
     });
 }
 
-int CmdShow(CliContext& ctx) {
+int CmdShow(CliContext& ctx, const JsonArgs& args) {
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         SettingsReport report;
         report.source = session.Session().DevicePath();
@@ -208,14 +202,13 @@ int CmdShow(CliContext& ctx) {
         report.groupNames = ReadGroupNames();
         report.systemArea = ReadSystemAreaView();
         report.current = ReadCurrentImage(session.Model());
-        PrintReport(ctx.out, report, ctx.line.Has("json"));
+        PrintReport(ctx.out, report, args.json);
         return kExitOk;
     });
 }
 
-int CmdRead(CliContext& ctx) {
-    if (!ctx.line.Has("out")) return Fail(ctx, kExitUsage, "read needs --out FILE.dsps|FILE.dspa");
-    const std::string path = ctx.line.Get("out");
+int CmdRead(CliContext& ctx, const ReadArgs& args) {
+    const std::string& path = args.out;
     const auto ext = PresetExtOf(path);
     if (!ext) return Fail(ctx, kExitUsage, "the file name must end in .dsps or .dspa");
     if (!FolderWritable(path))
@@ -232,8 +225,8 @@ int CmdRead(CliContext& ctx) {
     });
 }
 
-int CmdWrite(CliContext& ctx) {
-    const std::string& path = ctx.line.positional[0];
+int CmdWrite(CliContext& ctx, const FileArgs& args) {
+    const std::string& path = args.file;
     const auto ext = PresetExtOf(path);
     if (!ext) return Fail(ctx, kExitUsage, "the file name must end in .dsps or .dspa");
     if (const int status = CheckPresetFile(ctx, path, *ext); status != kExitOk) return status;
@@ -244,13 +237,11 @@ int CmdWrite(CliContext& ctx) {
     });
 }
 
-int CmdRecall(CliContext& ctx) {
-    int status = kExitOk;
-    const auto group = DeviceGroupArg(ctx, status);
-    if (!group) return status;
+int CmdRecall(CliContext& ctx, const GroupArgs& args) {
+    const int group = args.group;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         const int loadsBefore = session.Session().OutputLoads();
-        if (!RecallGroup(session.Session(), *group))
+        if (!RecallGroup(session.Session(), group))
             return session.ReportWaitEnd(WaitEnd::LinkDown, "recalling the group");
         const WaitEnd end = session.RunUntil(
             [&] {
@@ -259,47 +250,42 @@ int CmdRecall(CliContext& ctx) {
             },
             kReadGroupPackets);
         if (end != WaitEnd::Done) return session.ReportWaitEnd(end, "recalling the group");
-        const std::string name = ReadGroupNames()[static_cast<std::size_t>(*group - 1)];
-        ctx.out << "recalled group " << *group << " \"" << TerminalText(name) << "\"\n";
+        const std::string name = ReadGroupNames()[static_cast<std::size_t>(group - 1)];
+        ctx.out << "recalled group " << group << " \"" << TerminalText(name) << "\"\n";
         return kExitOk;
     });
 }
 
-int CmdStore(CliContext& ctx) {
-    int status = kExitOk;
-    const auto group = DeviceGroupArg(ctx, status);
-    if (!group) return status;
-    if (!ctx.line.Has("name")) return Fail(ctx, kExitUsage, "store needs --name NAME");
-    const std::string name = ctx.line.Get("name");
+int CmdStore(CliContext& ctx, const StoreArgs& args) {
+    const int group = args.group;
+    const std::string& name = args.name;
     if (const int refused = CheckName(ctx, name); refused != kExitOk) return refused;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         const int transfersBefore = session.Session().TransfersDone();
-        if (!StoreToGroup(session.Session(), *group, name))
+        if (!StoreToGroup(session.Session(), group, name))
             return session.ReportWaitEnd(WaitEnd::LinkDown, "storing the group");
         const int done =
             session.WaitForTransfer(transfersBefore, kWriteGroupPackets, "storing the group");
-        if (done == kExitOk) ctx.out << "stored group " << *group << " \"" << name << "\"\n";
+        if (done == kExitOk) ctx.out << "stored group " << group << " \"" << name << "\"\n";
         return done;
     });
 }
 
-int CmdDelete(CliContext& ctx) {
-    int status = kExitOk;
-    const auto group = DeviceGroupArg(ctx, status);
-    if (!group) return status;
+int CmdDelete(CliContext& ctx, const GroupArgs& args) {
+    const int group = args.group;
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         // Only while online, as the application does; the parameters stay.
-        if (!DeleteGroup(session.Session(), *group))
+        if (!DeleteGroup(session.Session(), group))
             return Fail(ctx, kExitDevice, Text(TextId::DeviceNotConnected));
         const int done = session.WaitUntilSettled(1, "deleting the group");
-        if (done == kExitOk) ctx.out << "deleted group " << *group << "\n";
+        if (done == kExitOk) ctx.out << "deleted group " << group << "\n";
         return done;
     });
 }
 
-int CmdNames(CliContext& ctx) {
+int CmdNames(CliContext& ctx, const JsonArgs& args) {
     return WithDevice(ctx, [&](CDeviceSession&) -> int {
-        PrintNames(ctx, ReadGroupNames());
+        PrintNames(ctx, ReadGroupNames(), args.json);
         return kExitOk;
     });
 }

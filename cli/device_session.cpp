@@ -12,7 +12,7 @@ constexpr int kConnectPackets = 17;
 SessionOptions OptionsOf(CliContext& ctx) {
     SessionOptions options;
     if (ctx.hooks.makeRegistry) options.registry = ctx.hooks.makeRegistry();
-    options.devicePath = ctx.device;
+    options.devicePath = ctx.Device();
     options.timings = ctx.Timings();
     return options;
 }
@@ -46,7 +46,7 @@ std::string CDeviceSession::Identification() const {
 int CDeviceSession::Connect() {
     if (!m_session.DevicePresent()) {
         const std::string detail =
-            m_ctx.device.empty() ? "no TQR-905 found" : m_ctx.device + " is not present";
+            m_ctx.Device().empty() ? "no TQR-905 found" : m_ctx.Device() + " is not present";
         return Fail(m_ctx, kExitNoDevice, WithDetail(TextId::UnableToConnect, detail));
     }
     if (!m_session.StartConnect()) {

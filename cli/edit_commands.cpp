@@ -31,9 +31,9 @@ std::string ValueLines(const CKTV_Data& model, const std::vector<EditKey>& keys)
 
 }  // namespace
 
-int CmdSet(CliContext& ctx) {
+int CmdSet(CliContext& ctx, const WordsArgs& args) {
     std::vector<std::pair<std::string, std::string>> pairs;
-    for (const std::string& arg : ctx.line.positional) {
+    for (const std::string& arg : args.words) {
         std::string key;
         std::string value;
         if (!SplitAssignment(arg, &key, &value))
@@ -60,9 +60,9 @@ int CmdSet(CliContext& ctx) {
     });
 }
 
-int CmdGet(CliContext& ctx) {
+int CmdGet(CliContext& ctx, const WordsArgs& args) {
     std::vector<EditKey> keys;
-    for (const std::string& name : ctx.line.positional) {
+    for (const std::string& name : args.words) {
         std::string error;
         const auto key = ParseEditKey(name, &error);
         if (!key)

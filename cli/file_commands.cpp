@@ -24,14 +24,15 @@ std::unique_ptr<PresetContents> ReadFileFor(CliContext& ctx, const std::string& 
 }
 
 // --group: 0 = the current setting; 1..20 only in an all-data file.
-std::optional<int> GroupOption(CliContext& ctx, const PresetContents& contents, int& status) {
-    if (!ctx.line.Has("group")) return std::nullopt;
+std::optional<int> GroupOption(CliContext& ctx, const PresetContents& contents,
+                               std::optional<int> group, int& status) {
+    if (!group) return std::nullopt;
     const int highest = contents.kind == PresetKind::AllData ? kStoredGroupCount : 0;
-    const auto group = ParseIntInRange(ctx.line.Get("group"), 0, highest);
-    if (!group) {
+    if (*group < 0 || *group > highest) {
         status = Fail(ctx, kExitUsage,
                       highest == 0 ? "a single-set file has only the current setting (--group 0)"
                                    : "--group takes 0 (current) or 1..20");
+        return std::nullopt;
     }
     return group;
 }
@@ -96,39 +97,35 @@ void WriteCurveJson(std::ostream& out, const std::string& path, int channel,
 
 }  // namespace
 
-int CmdDump(CliContext& ctx) {
-    const std::string& path = ctx.line.positional[0];
+int CmdDump(CliContext& ctx, const DumpArgs& args) {
+    const std::string& path = args.file;
     int status = kExitOk;
     const auto contents = ReadFileFor(ctx, path, status);
     if (!contents) return status;
-    const std::optional<int> group = GroupOption(ctx, *contents, status);
+    const std::optional<int> group = GroupOption(ctx, *contents, args.group, status);
     if (status != kExitOk) return status;
     const SettingsReport report = ReportOfFile(path, *contents, group);
-    PrintReport(ctx.out, report, ctx.line.Has("json"));
+    PrintReport(ctx.out, report, args.json);
     return kExitOk;
 }
 
-int CmdCurve(CliContext& ctx) {
-    const std::string& path = ctx.line.positional[0];
-    const auto channel = ParseIntInRange(ctx.line.Get("channel"), 1, kOutputCount);
-    if (!channel) return Fail(ctx, kExitUsage, "--channel takes 1..6");
-    const std::string format = ctx.line.Has("format") ? ctx.line.Get("format") : "csv";
-    if (format != "csv" && format != "json")
-        return Fail(ctx, kExitUsage, "--format takes csv or json");
+int CmdCurve(CliContext& ctx, const CurveArgs& args) {
+    const std::string& path = args.file;
+    const int channel = args.channel;
     int status = kExitOk;
     const auto contents = ReadFileFor(ctx, path, status);
     if (!contents) return status;
-    const std::optional<int> group = GroupOption(ctx, *contents, status);
+    const std::optional<int> group = GroupOption(ctx, *contents, args.group, status);
     if (status != kExitOk) return status;
 
     // The curve of the records after the model loaded the image, as the graph draws it.
     CKTV_Data model;
     LoadImageCopy(model, ImageOf(*contents, group.value_or(0)));
-    const ResponseCurve db = ReadChannelCurves(model, *channel - 1).total;
-    if (format == "csv") {
+    const ResponseCurve db = ReadChannelCurves(model, channel - 1).total;
+    if (args.format == "csv") {
         WriteCurveCsv(ctx.out, db);
     } else {
-        WriteCurveJson(ctx.out, path, *channel, group, db);
+        WriteCurveJson(ctx.out, path, channel, group, db);
     }
     return kExitOk;
 }

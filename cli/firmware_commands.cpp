@@ -64,8 +64,8 @@ bool Confirmed(CliContext& ctx) {
 
 }  // namespace
 
-int CmdUpgrade(CliContext& ctx) {
-    const std::string& path = ctx.line.positional[0];
+int CmdUpgrade(CliContext& ctx, const FileArgs& args) {
+    const std::string& path = args.file;
     bool warned = false;
     CDeviceSession session(ctx);
     CFirmwareUpdater updater(session.Manager());
@@ -84,8 +84,8 @@ int CmdUpgrade(CliContext& ctx) {
     return UpgradeFailure(ctx, session, updater, path);
 }
 
-int CmdFactoryReset(CliContext& ctx) {
-    if (!ctx.line.Has("yes")) {
+int CmdFactoryReset(CliContext& ctx, const FactoryResetArgs& args) {
+    if (!args.yes) {
         if (!ctx.stdinTerminal)
             return Fail(ctx, kExitUsage, "factory-reset needs --yes when input is not a terminal");
         if (!Confirmed(ctx)) return Fail(ctx, kExitCancelled, "cancelled; nothing was changed");

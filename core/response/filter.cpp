@@ -13,8 +13,6 @@ constexpr int kMarkerSize = 16;
 constexpr int kMarkerHalf = kMarkerSize / 2;
 // Bands from this index on keep their marker inside the plot at the left edge.
 constexpr int kFirstBandInsideLeftEdge = 9;
-constexpr int kBandwidthIndexFloor = 4;  // smaller indexes mean 0.09 octave
-constexpr double kBandwidthFloor = 0.09;
 constexpr double kDragBandwidthMin = 0.05;
 constexpr double kDragBandwidthMax = 3.0;
 // Levels on which the crossover markers sit (their top edge).
@@ -42,6 +40,11 @@ void CFilter::PlaceMarker() {
         PlaceBandMarker();
     else
         PlaceXoverMarker();
+}
+
+double BandwidthOfIndex(int n) {
+    return n < kBandwidthIndexFloor ? kBandwidthFloor
+                                    : IndexToBandwidth(std::min(n, kBandwidthIndexCount - 1));
 }
 
 // ---------------------------------------------------------------- setters
@@ -99,9 +102,7 @@ void CFilter::SetGainIndex(int n) {
 }
 
 void CFilter::SetBandwidthIndex(int n) {
-    m_dBandwidth = n < kBandwidthIndexFloor
-                       ? kBandwidthFloor
-                       : IndexToBandwidth(std::min(n, kBandwidthIndexCount - 1));
+    m_dBandwidth = BandwidthOfIndex(n);
     if (m_bHasMarker) PlaceBwHandles();
     ComputeResponse();
     Mark();

@@ -32,6 +32,12 @@ struct PointerFlags {
     void Clear() { *this = PointerFlags{}; }
 };
 
+// A band's bandwidth in octaves for a bandwidth index as loaded: indexes
+// below the floor act as the floor, indexes beyond the table as its last.
+constexpr int kBandwidthIndexFloor = 4;
+constexpr double kBandwidthFloor = 0.09;
+double BandwidthOfIndex(int n);
+
 constexpr int kSentFreqFloor = 20;
 constexpr int kShelfFreqLimit = 2000;  // low shelves stay at or below, high shelves at or above
 

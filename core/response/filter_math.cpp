@@ -4,8 +4,6 @@
 
 namespace {
 
-// The device evaluates at 2 pi truncated to 6.2831852 over 96 kHz.
-constexpr double kEvalRadPerHz = 6.2831852 / 96000.0;
 // A section whose a0 comes out exactly 0 would divide by zero.
 constexpr double kA0Guard = 1e-10;
 // Far beyond anything drawable; keeps curves finite where a section has a
@@ -161,19 +159,21 @@ void AddSectionResponse(const Biquad& section, ResponseCurve& curve) {
     }
 }
 
-void PeakingResponse(int freq, double gainDb, double bandwidth, ResponseCurve& curve) {
-    const double f0 = g_adGridFreq[NearestGridIndex(freq)];
+Biquad PeakingSection(double centreHz, double gainDb, double bandwidth) {
     const double a = std::pow(10.0, gainDb / 40.0);
-    const double w0 = kDesignRadPerHz * f0;
+    const double w0 = kDesignRadPerHz * centreHz;
     const double sw = std::sin(w0);
     const double alpha = sw * std::sinh(kLn2 * bandwidth * w0 / sw);
     const double cw = std::cos(w0);
-    AddSectionResponse(
-        {1 + alpha * a, -2 * cw, 1 - alpha * a, 1 + alpha / a, -2 * cw, 1 - alpha / a}, curve);
+    return {1 + alpha * a, -2 * cw, 1 - alpha * a, 1 + alpha / a, -2 * cw, 1 - alpha / a};
 }
 
-void ShelfResponse(bool lowShelf, int slope, int freq, double gainDb, ResponseCurve& curve) {
-    if (gainDb == 0) return;  // the identity section
+void PeakingResponse(int freq, double gainDb, double bandwidth, ResponseCurve& curve) {
+    AddSectionResponse(PeakingSection(g_adGridFreq[NearestGridIndex(freq)], gainDb, bandwidth),
+                       curve);
+}
+
+Biquad ShelfSection(bool lowShelf, int slope, double freq, double gainDb) {
     struct ShelfShape {
         double s;           // shelf slope
         double freqFactor;  // where the device puts the corner relative to the set frequency
@@ -197,7 +197,12 @@ void ShelfResponse(bool lowShelf, int slope, int freq, double gainDb, ResponseCu
              a * ((a + 1) + (a - 1) * cw - beta), (a + 1) - (a - 1) * cw + beta,
              2 * ((a - 1) - (a + 1) * cw),        (a + 1) - (a - 1) * cw - beta};
     }
-    AddSectionResponse(q, curve);
+    return q;
+}
+
+void ShelfResponse(bool lowShelf, int slope, int freq, double gainDb, ResponseCurve& curve) {
+    if (gainDb == 0) return;  // the identity section
+    AddSectionResponse(ShelfSection(lowShelf, slope, freq, gainDb), curve);
 }
 
 void CrossoverResponse(bool highPass, int family, int order, int freq, ResponseCurve& curve) {

@@ -12,6 +12,8 @@ using ResponseCurve = std::array<double, kGridPoints>;
 // Radians per Hz for the design frequency (2 pi / 96000, as the device rounds it).
 constexpr double kDesignRadPerHz = 6.544985e-05;
 constexpr double kLn2 = 0.69314718;
+// Radians per Hz where curves are evaluated: 2 pi truncated to 6.2831852 over 96 kHz.
+constexpr double kEvalRadPerHz = 6.2831852 / 96000.0;
 
 // Normalised section coefficients b0, b1, b2 over a0, a1, a2.
 struct Biquad {
@@ -21,6 +23,11 @@ struct Biquad {
 
 // Adds the section's response in dB to every point of curve.
 void AddSectionResponse(const Biquad& section, ResponseCurve& curve);
+
+// The sections behind the band responses below, for any centre or corner
+// frequency (the fit moves them continuously before placing them on the grid).
+Biquad PeakingSection(double centreHz, double gainDb, double bandwidth);
+Biquad ShelfSection(bool lowShelf, int slope, double freq, double gainDb);
 
 // Peaking band: centre snapped to the nearest grid frequency, bandwidth in octaves.
 void PeakingResponse(int freq, double gainDb, double bandwidth, ResponseCurve& curve);

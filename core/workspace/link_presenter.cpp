@@ -114,7 +114,7 @@ void CLinkPresenter::LinkChannel(int reference, int target) {
     for (int i = 0; i < kOutputCount; ++i) {
         if (i == target || g_anLinkGroup[i] != reference) continue;
         CopyChannel(i, target);
-        if (target == m_workspace.SelectedChannel()) m_workspace.RefreshCrossover(target);
+        m_workspace.RefreshChannel(target);
         m_workspace.RedrawGraph(-1);
     }
 }

@@ -32,3 +32,7 @@ void CWorkspaceControl::RefreshCrossover(int channel) {
 void CWorkspaceControl::RedrawGraph(int curve) {
     m_presenter.RedrawGraph(curve);
 }
+
+void CWorkspaceControl::RefreshChannel(int channel) {
+    m_presenter.RefreshChannel(channel);
+}

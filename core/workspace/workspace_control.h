@@ -25,6 +25,9 @@ public:
     // Every area's RefreshCrossover(channel) and RedrawGraph(curve) step.
     virtual void RefreshCrossover(int channel) = 0;
     virtual void RedrawGraph(int curve) = 0;
+    // Channel `channel` changed behind its controls (a link copy): its strip,
+    // and the panels when it is the selected channel, show its record again.
+    virtual void RefreshChannel(int channel) = 0;
 };
 
 class CWorkspaceControl : public IWorkspaceControl {
@@ -39,6 +42,7 @@ public:
     void SetPresetDisplayVisible(bool visible) override;
     void RefreshCrossover(int channel) override;
     void RedrawGraph(int curve) override;
+    void RefreshChannel(int channel) override;
 
 private:
     CWorkspacePresenter& m_presenter;

@@ -125,6 +125,17 @@ void CWorkspacePresenter::SwitchChannel(int channel) {
 
 // ---- Full refresh ----
 
+void CWorkspacePresenter::RefreshChannel(int channel) {
+    if (!IsChannel(channel)) return;
+    const Snapshot s = TakeSnapshot(m_host.Model());
+    m_view.ShowOutputOn(channel, s.outputOn[channel]);
+    m_view.ShowPhase(channel, s.inverted[channel]);
+    m_view.ShowGain(channel, s.gain[channel]);
+    if (channel != m_nCurChannel) return;
+    ForParts([channel](IWorkspacePart& p) { p.ReloadEqualizer(channel); });
+    RefreshCrossover(channel);
+}
+
 void CWorkspacePresenter::RefreshAll() {
     const Snapshot s = TakeSnapshot(m_host.Model());
     m_view.ShowMasterOutput(s.masterOn);

@@ -56,6 +56,9 @@ public:
     void RedrawGraph(int curve);
     // Every part's crossover controls from `channel`'s filters.
     void RefreshCrossover(int channel);
+    // Channel `channel`'s strip from its record, and every panel when it is
+    // the selected channel (after a link copied another channel onto it).
+    void RefreshChannel(int channel);
     int CurrentChannel() const { return m_nCurChannel; }
 
     // ---- Edits, one entry per kind ----

@@ -107,6 +107,8 @@ TEST_F(LinkPresenterTest, LeftSideReachesTheRightChannelsByteForByte) {
         EXPECT_EQ(g_anLinkGroup[right], left);
     }
     EXPECT_EQ(GetWord(DeviceSlot(1).data() + kOutGain), 56) << "CH1's -4 dB";
+    // Each channel that took a copy shows it.
+    EXPECT_EQ(workspace.channelRefreshes, (std::vector<int>{1, 3, 5}));
     EXPECT_FALSE(workspace.presetDisplayShown);
     EXPECT_TRUE(workspace.selectChecked[0] && workspace.selectChecked[1]);
 }

@@ -20,6 +20,7 @@ public:
     void SetPresetDisplayVisible(bool visible) override { presetDisplayShown = visible; }
     void RefreshCrossover(int channel) override { crossoverRefreshes.push_back(channel); }
     void RedrawGraph(int curve) override { graphRedraws.push_back(curve); }
+    void RefreshChannel(int channel) override { channelRefreshes.push_back(channel); }
 
     int selected = 0;
     std::vector<int> selections;
@@ -27,6 +28,7 @@ public:
     bool presetDisplayShown = true;
     std::vector<int> crossoverRefreshes;
     std::vector<int> graphRedraws;
+    std::vector<int> channelRefreshes;
 };
 
 class PresenterTest : public DeviceTest {

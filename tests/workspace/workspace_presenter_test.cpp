@@ -176,6 +176,25 @@ TEST_F(WorkspaceTest, RefreshShowsEveryStripFromItsRecord) {
                 IsSubsetOf(log));
 }
 
+// A channel a link copied onto shows its record: the strip, and the panels
+// only when it is the selected channel.
+TEST_F(WorkspaceTest, ChannelRefreshShowsTheCopiedRecord) {
+    {
+        std::lock_guard lock(g_csModel);
+        Out(3).SetGain(21);
+    }
+    Taken();
+    presenter.RefreshChannel(3);
+    EXPECT_THAT(Taken(), ElementsAre("output 3 1", "phase 3 0", "gain 3 21"));
+    presenter.SelectChannel(3);
+    Taken();
+    presenter.RefreshChannel(3);
+    EXPECT_THAT(Taken(), ElementsAre("output 3 1", "phase 3 0", "gain 3 21", "reloadEq 3",
+                                     "refreshXover 3"));
+    presenter.RefreshChannel(6);
+    EXPECT_TRUE(Taken().empty());
+}
+
 TEST_F(WorkspaceTest, RefreshAfterReadAllLeavesNoLink) {
     presenter.SelectChannel(1);
     Link({0, 1});
