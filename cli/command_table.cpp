@@ -19,6 +19,7 @@
 #include <ostream>
 
 #include "cli/command_set.h"
+#include "cli/fit_command.h"
 #include "image/param_image.h"
 #include "workspace/edits.h"
 
@@ -248,6 +249,7 @@ void AddHelp(CommandSet& set) {
 void AddCommands(CommandSet& set) {
     AddDump(set);
     AddCurve(set);
+    AddFit(set);
     AddDevices(set);
     AddInfo(set);
     AddShow(set);
