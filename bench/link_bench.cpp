@@ -44,9 +44,9 @@
 
 #include "base/globals.h"
 #include "bench/bench_host.h"
+#include "edits/bulk_ops.h"
 #include "link/hid_link.h"
 #include "protocol/ktv_command.h"
-#include "workspace/bulk_ops.h"
 
 namespace {
 

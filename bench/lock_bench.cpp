@@ -36,7 +36,7 @@
 
 #include "base/globals.h"
 #include "bench/bench_host.h"
-#include "workspace/bulk_ops.h"
+#include "edits/bulk_ops.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 
 #include "cli/command_set.h"
 #include "cli/fit_command.h"
+#include "edits/edits.h"
 #include "image/param_image.h"
-#include "workspace/edits.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include "cli/json_writer.h"
 #include "cli/settings_print.h"
 #include "cli/terminal_text.h"
+#include "edits/bulk_ops.h"
 #include "link/claims.h"
 #include "link/fd_util.h"
 #include "link/vhid_bus.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
-#include "workspace/bulk_ops.h"
 #include "workspace/group_operations.h"
 
 namespace {

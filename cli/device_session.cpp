@@ -1,8 +1,8 @@
 #include "cli/device_session.h"
 
 #include "cli/cli.h"
+#include "edits/edits.h"
 #include "protocol/frame_format.h"
-#include "workspace/edits.h"
 
 namespace {
 

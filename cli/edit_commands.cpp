@@ -5,7 +5,7 @@
 
 #include "cli/device_session.h"
 #include "cli/terminal_text.h"
-#include "workspace/edits.h"
+#include "edits/edits.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "presets/preset_file.h"
-#include "workspace/edits.h"
+#include "edits/edits.h"
 #include "workspace/read_views.h"
 
 namespace {

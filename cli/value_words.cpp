@@ -5,10 +5,10 @@
 #include <span>
 
 #include "base/texts.h"
+#include "edits/field_descriptions.h"
+#include "edits/xover_lists.h"
 #include "image/record_layout.h"
 #include "tables/value_tables.h"
-#include "workspace/field_descriptions.h"
-#include "workspace/xover_lists.h"
 
 namespace {
 

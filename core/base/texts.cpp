@@ -19,6 +19,12 @@ constexpr Entry kTexts[] = {
     {TextId::DataBeyondRange, "数据超范围!", "Data beyond range!"},
     {TextId::FieldOutOfRange, "设备保存的数值超出本栏的范围",
      "The device holds a value outside this field's range"},
+    {TextId::OfflineEditsQuestion,
+     "窗口中的设置在未连接时被修改过。连接的设备保存着另一份设置：保留哪一份？",
+     "The window's setting was changed while no device was connected. The device "
+     "that connected holds its own setting: which one stays?"},
+    {TextId::OfflineKeepDevice, "保留设备的设置", "Keep the device's setting"},
+    {TextId::OfflineSendWindow, "发送窗口的设置", "Send the window's setting"},
     {TextId::HexFileError, "Hex文件错误!", "Hex File error!"},
     {TextId::UpgradeFileTypeError, "升级文件类型错误！", "升级文件类型错误！"},
     {TextId::ControllerWarning,

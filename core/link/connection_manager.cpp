@@ -196,6 +196,8 @@ void CConnectionManager::OnDeviceId() {
     const bool matches =
         std::memcmp(g_DeviceModel.data(), kDeviceIdentification, kIdentificationCompared) == 0;
     if (matches) {
+        // Never with the model lock held: the hook may ask the user.
+        if (m_beforeReadAll && m_bConnected && !m_bClosing) m_beforeReadAll();
         std::lock_guard lock(g_csModel);
         m_command.QueueReadAll(m_bConnected);
         m_ePhase = Phase::Reading;

@@ -99,6 +99,10 @@ public:
     // Reads the device's whole setting again (after a factory reset): the
     // state goes back to Reading, and the window reloads when it is in.
     void ReadDeviceAgain();
+    // Runs on the user-interface thread once a device is identified, before
+    // its read-all is queued: what it queues goes out first (the window's
+    // own setting, when the user keeps it over the device's).
+    void SetBeforeReadAll(std::function<void()> hook) { m_beforeReadAll = std::move(hook); }
 
     // ---- Building blocks, also used by the firmware update ----
     // The common start sequence: open (the first matching device for an
@@ -161,7 +165,8 @@ private:
     CLinkWorker m_worker;
     IConnectionListener* m_pListener = nullptr;
 
-    CStepGuard m_steps;                               // without a scheduler: waits block
+    CStepGuard m_steps;  // without a scheduler: waits block
+    std::function<void()> m_beforeReadAll;
     std::vector<std::function<void()>> m_afterClose;  // TakeDown asked for again meanwhile
 
     bool m_bConnected = false;

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "base/texts.h"
+#include "edits/edits.h"
 #include "firmware/firmware_updater.h"
 #include "link/connection_manager.h"
 #include "link/hid_registry.h"
@@ -41,7 +42,6 @@
 #include "model/model_link.h"
 #include "protocol/ktv_command.h"
 #include "workspace/change_listener.h"
-#include "workspace/edits.h"
 #include "workspace/read_views.h"
 #include "workspace/workspace_host.h"
 
@@ -145,7 +145,7 @@ public:
     const std::optional<DeviceIdentity>& ReportedIdentity() const { return m_reportedIdentity; }
 
     // ---- Edits ----
-    // ApplyEdits (workspace/edits.h) on this session's model and queue, then
+    // ApplyEdits (edits/edits.h) on this session's model and queue, then
     // the listeners hear what changed.
     EditOutcome ApplyEdits(const std::vector<Edit>& edits);
     // Tells the listeners what an edit made on this thread changed.

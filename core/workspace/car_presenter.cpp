@@ -5,9 +5,9 @@
 
 #include "base/globals.h"
 #include "controls/delay_units.h"
+#include "edits/channel_delay.h"
 #include "image/param_image.h"
 #include "model/ktv_data.h"
-#include "workspace/channel_delay.h"
 #include "workspace/workspace_control.h"
 #include "workspace/workspace_host.h"
 #include "workspace/workspace_state.h"

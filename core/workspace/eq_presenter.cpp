@@ -3,11 +3,11 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "edits/bulk_ops.h"
+#include "edits/channel_ops.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "response/filter.h"
-#include "workspace/bulk_ops.h"
-#include "workspace/channel_ops.h"
 #include "workspace/workspace_host.h"
 
 namespace {

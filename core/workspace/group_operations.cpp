@@ -3,11 +3,11 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "edits/bulk_ops.h"
 #include "image/param_image.h"
 #include "model/system_area.h"
 #include "model/text_field.h"
 #include "protocol/frame_format.h"
-#include "workspace/bulk_ops.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // What the preset dialogs and the command line do with the device's six
 // sound groups and with preset files: recall, store and delete a group, read
 // the groups for an all-data file, and send a file's settings to the device.
-// Each queues its packets as one batch (workspace/bulk_ops.h); the device's
+// Each queues its packets as one batch (edits/bulk_ops.h); the device's
 // answers arrive as messages (a transfer done, the model reloaded, the last
 // group read), which the caller waits for or reacts to.
 

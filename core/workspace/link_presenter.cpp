@@ -3,9 +3,9 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "edits/bulk_ops.h"
 #include "image/param_image.h"
 #include "model/ktv_data.h"
-#include "workspace/bulk_ops.h"
 #include "workspace/workspace_control.h"
 #include "workspace/workspace_host.h"
 

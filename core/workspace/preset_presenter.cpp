@@ -7,11 +7,11 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "edits/bulk_ops.h"
 #include "image/param_image.h"
 #include "model/text_field.h"
 #include "presets/preset_file.h"
 #include "protocol/frame_format.h"
-#include "workspace/bulk_ops.h"
 #include "workspace/workspace_host.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <array>
 #include <vector>
 
+#include "edits/edits.h"
 #include "link/connection_manager.h"
-#include "workspace/edits.h"
 #include "workspace/workspace_host.h"
 #include "workspace/workspace_parts.h"
 #include "workspace/workspace_view.h"

@@ -5,12 +5,12 @@
 
 #include "base/globals.h"
 #include "base/texts.h"
+#include "edits/channel_ops.h"
+#include "edits/xover_lists.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "response/filter.h"
-#include "workspace/channel_ops.h"
 #include "workspace/workspace_host.h"
-#include "workspace/xover_lists.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 #include "gui/app/app_title.h"
@@ -13,7 +14,28 @@ MessageBoxHook& Hook() {
     return hook;
 }
 
+TwoWaysHook& AskHook() {
+    static TwoWaysHook hook;
+    return hook;
+}
+
 }  // namespace
+
+void SetTwoWaysHook(TwoWaysHook hook) {
+    AskHook() = std::move(hook);
+}
+
+bool AskTwoWays(QWidget* parent, const QString& text, const QString& first, const QString& second) {
+    if (AskHook()) return AskHook()(text);
+    QMessageBox box(QMessageBox::Question, AppTitle(), text, QMessageBox::NoButton,
+                    parent != nullptr ? parent->window() : nullptr);
+    QPushButton* one = box.addButton(first, QMessageBox::AcceptRole);
+    QPushButton* two = box.addButton(second, QMessageBox::RejectRole);
+    box.setDefaultButton(two);
+    box.setEscapeButton(two);
+    box.exec();
+    return box.clickedButton() == one;
+}
 
 void SetMessageBoxHook(MessageBoxHook hook) {
     Hook() = std::move(hook);

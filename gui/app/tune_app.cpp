@@ -10,6 +10,7 @@
 #include "base/texts.h"
 #include "gui/app/main_window.h"
 #include "gui/app/menus.h"
+#include "gui/app/message_box.h"
 #include "gui/app/transfer_window.h"
 #include "gui/controls/num_field.h"
 #include "gui/presets/preset_windows.h"
@@ -97,6 +98,7 @@ CTuneApp::CTuneApp(SessionOptions options)
 }
 
 CTuneApp::~CTuneApp() {
+    m_session->Manager().SetBeforeReadAll({});
     // No thread posts once the worker and the watcher are stopped.
     m_session->Manager().Shutdown();
     m_session->SetWakeHook({});
@@ -135,6 +137,18 @@ void CTuneApp::AddPanels() {
 
 void CTuneApp::Start() {
     m_presenter->Start();
+    // What the window starts with; edits from here until a device is read
+    // are the window's own.
+    m_offline = std::make_unique<COfflineEdits>(*m_session);
+    m_session->Manager().SetBeforeReadAll([this] {
+        m_offline->BeforeReadAll([this] {
+            const bool sendWindow =
+                AskTwoWays(m_main.get(), QString::fromUtf8(Text(TextId::OfflineEditsQuestion)),
+                           QString::fromUtf8(Text(TextId::OfflineSendWindow)),
+                           QString::fromUtf8(Text(TextId::OfflineKeepDevice)));
+            return sendWindow ? OfflineChoice::SendWindow : OfflineChoice::KeepDevice;
+        });
+    });
     m_main->Centre();
     m_main->show();
     m_session->Manager().StartWatching();
@@ -143,10 +157,16 @@ void CTuneApp::Start() {
 
 void CTuneApp::OnConnectionStateChanged(ConnectionState state) {
     m_presenter->OnConnectionChanged(state);
+    // A device that was online leaves the window in step with it.
+    if (m_offline && m_eLastState == ConnectionState::Online && state != ConnectionState::Online &&
+        state != ConnectionState::Upgrading)
+        m_offline->MarkInSync();
+    m_eLastState = state;
 }
 
 void CTuneApp::OnModelReloaded(int) {
     m_presenter->OnModelReloaded();
+    if (m_offline) m_offline->MarkInSync();
 }
 
 void CTuneApp::OnSourceReported(int) {

@@ -10,6 +10,7 @@
 
 #include "session/tuner_session.h"
 #include "workspace/change_listener.h"
+#include "workspace/offline_edits.h"
 #include "workspace/workspace_presenter.h"
 
 class CMainWindow;
@@ -57,5 +58,7 @@ private:
     CTransferWindow* m_transfer = nullptr;    // owned by the main window
     std::unique_ptr<CWorkspacePresenter> m_presenter;
     std::unique_ptr<CMenuCommands> m_menus;
+    std::unique_ptr<COfflineEdits> m_offline;
+    ConnectionState m_eLastState = ConnectionState::Disconnected;
     std::atomic<int> m_nDrainsScheduled{0};
 };

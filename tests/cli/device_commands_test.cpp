@@ -55,7 +55,8 @@ TEST_F(DeviceCommandsTest, TextFromTheDeviceReachesTheTerminalWithoutControls) {
     sim::DeviceMemory memory = processor.Memory();
     const char kEvil[] = "A\x1b]0;x\x07";  // sets the terminal's title
     std::copy_n(kEvil, sizeof kEvil, memory.groups[1].begin() + kImageNameOffset);
-    std::copy_n("C\x1b[2J", 7, memory.current.begin() + OutSlotOffset(0) + kOutName);
+    const char kClear[] = "C\x1b[2J";  // clears the screen
+    std::copy_n(kClear, sizeof kClear, memory.current.begin() + OutSlotOffset(0) + kOutName);
     processor.SetMemory(memory);
     processor.SetIdentification("TQR-905-31EQ-V3\x1b[");
     AddDevice();

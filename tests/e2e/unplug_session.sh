@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The virtual processor leaves the bus under a running tqr905-tune and comes
 # back: the window shows the link down and reports it, an edit made while
-# offline stays in the window only, the link comes back by itself with the
-# device's values, and edits reach the device again.
+# offline stays in the window only, the link comes back by itself and asks
+# whose setting stays (the device's, the default answer), and edits reach
+# the device again.
 #
 #   unplug_session.sh TQR905-TUNE TQR905 TQR905-SIM
 source "$(dirname "$0")/driver.sh" "$@"
@@ -17,9 +18,13 @@ wait_gone qt_msgbox_label
 type_into ch2.gain -12
 wait_for ch2.gain 8 -12dB
 
-# Back on the bus: the program connects without a click and shows what the
-# device holds, not the offline edit.
+# Back on the bus: the program connects without a click, asks before the
+# device's setting replaces the offline edit, and (kept) shows what the
+# device holds.
 sim replug
+wait_for qt_msgbox_label
+xdotool key Return
+wait_gone qt_msgbox_label
 wait_online ch2.gain 0dB
 
 type_into ch3.gain -3

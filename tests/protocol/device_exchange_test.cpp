@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "edits/bulk_ops.h"
 #include "image/record_layout.h"
 #include "protocol/frame_builder.h"
 #include "protocol_fixture.h"
 #include "sim/virtual_processor.h"
-#include "workspace/bulk_ops.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "edits/edits.h"
 #include "model/ktv_out_data.h"
 #include "support/session_host.h"
-#include "workspace/edits.h"
 
 namespace {
 

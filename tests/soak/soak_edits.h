@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "edits/edits.h"
 #include "image/param_image.h"
 #include "soak/soak_support.h"
-#include "workspace/edits.h"
 
 namespace soak {
 

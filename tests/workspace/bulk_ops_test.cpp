@@ -3,12 +3,12 @@
 #include <memory>
 #include <numeric>
 
+#include "edits/bulk_ops.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "protocol/protocol_fixture.h"
 #include "response/filter.h"
 #include "tables/value_tables.h"
-#include "workspace/bulk_ops.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "edits/edits.h"
 #include "image/param_image.h"
 #include "image/record_layout.h"
 #include "model/ktv_data.h"
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "sim/virtual_processor.h"
-#include "workspace/edits.h"
 #include "workspace/offline_host.h"
 #include "workspace/workspace_host.h"
 

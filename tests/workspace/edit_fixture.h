@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "edits/edits.h"
 #include "model/model_test_fixture.h"
 #include "protocol/ktv_command.h"
-#include "workspace/edits.h"
 
 using KeyValues = std::vector<std::pair<std::string, std::string>>;
 

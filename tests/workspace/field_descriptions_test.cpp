@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "controls/number_text.h"
-#include "workspace/edit_values.h"
-#include "workspace/field_descriptions.h"
+#include "edits/edit_values.h"
+#include "edits/field_descriptions.h"
 
 namespace {
 

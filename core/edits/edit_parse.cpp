@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "edits/edit_checks.h"
+#include "edits/edit_values.h"
+#include "edits/edits.h"
 #include "image/param_image.h"
-#include "workspace/edit_checks.h"
-#include "workspace/edit_values.h"
-#include "workspace/edits.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "workspace/channel_ops.h"
+#include "edits/channel_ops.h"
 
 #include <mutex>
 
 #include "base/globals.h"
+#include "edits/bulk_ops.h"
 #include "image/param_image.h"
 #include "model/ktv_out_data.h"
 #include "response/filter.h"
-#include "workspace/bulk_ops.h"
 
 std::vector<int> LinkGroupOf(int channel) {
     std::vector<int> group{channel};

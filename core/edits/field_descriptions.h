@@ -7,7 +7,7 @@
 #include <string>
 
 #include "controls/num_value.h"
-#include "workspace/edits.h"
+#include "edits/edits.h"
 
 enum class FieldShape {
     Number,     // one numeric value type (CNumValue): typed text to a step

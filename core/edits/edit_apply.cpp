@@ -9,6 +9,13 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "edits/bulk_ops.h"
+#include "edits/channel_delay.h"
+#include "edits/channel_ops.h"
+#include "edits/edit_checks.h"
+#include "edits/edit_values.h"
+#include "edits/edits.h"
+#include "edits/xover_lists.h"
 #include "image/param_image.h"
 #include "image/record_layout.h"
 #include "model/ktv_data.h"
@@ -17,13 +24,6 @@
 #include "protocol/frame_format.h"
 #include "protocol/ktv_command.h"
 #include "response/filter.h"
-#include "workspace/bulk_ops.h"
-#include "workspace/channel_delay.h"
-#include "workspace/channel_ops.h"
-#include "workspace/edit_checks.h"
-#include "workspace/edit_values.h"
-#include "workspace/edits.h"
-#include "workspace/xover_lists.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "workspace/edits.h"
+#include "edits/edits.h"
 
 // A key given twice (Q and bandwidth of one band count as one), and a
 // high-pass above the low-pass of the same channel given with it.

@@ -7,10 +7,10 @@
 #include <cctype>
 #include <string_view>
 
+#include "edits/edits.h"
+#include "edits/field_descriptions.h"
 #include "image/param_image.h"
 #include "image/record_layout.h"
-#include "workspace/edits.h"
-#include "workspace/field_descriptions.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "workspace/field_descriptions.h"
+#include "edits/field_descriptions.h"
 
 #include <algorithm>
 #include <array>
 
 #include "controls/delay_units.h"
 #include "controls/number_text.h"
+#include "edits/xover_lists.h"
 #include "image/record_layout.h"
 #include "tables/value_tables.h"
-#include "workspace/xover_lists.h"
 
 namespace {
 

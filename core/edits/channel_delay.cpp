@@ -1,4 +1,4 @@
-#include "workspace/channel_delay.h"
+#include "edits/channel_delay.h"
 
 #include "model/ktv_out_data.h"
 

@@ -1,4 +1,4 @@
-#include "workspace/xover_lists.h"
+#include "edits/xover_lists.h"
 
 #include <array>
 

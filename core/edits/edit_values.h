@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "workspace/edits.h"
-#include "workspace/field_descriptions.h"
+#include "edits/edits.h"
+#include "edits/field_descriptions.h"
 
 // A typed value in device units, or why it was refused (without the key).
 struct KeyValueParse {

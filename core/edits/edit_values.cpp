@@ -1,4 +1,4 @@
-#include "workspace/edit_values.h"
+#include "edits/edit_values.h"
 
 #include <strings.h>
 
@@ -11,11 +11,11 @@
 #include "controls/delay_units.h"
 #include "controls/num_value.h"
 #include "controls/number_text.h"
+#include "edits/field_descriptions.h"
+#include "edits/xover_lists.h"
 #include "image/record_layout.h"
 #include "model/text_field.h"
 #include "tables/value_tables.h"
-#include "workspace/field_descriptions.h"
-#include "workspace/xover_lists.h"
 
 namespace {
 

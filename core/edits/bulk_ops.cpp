@@ -1,4 +1,4 @@
-#include "workspace/bulk_ops.h"
+#include "edits/bulk_ops.h"
 
 #include <mutex>
 

@@ -3,13 +3,13 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "edits/edit_values.h"
+#include "edits/edits.h"
 #include "image/param_image.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "response/filter.h"
 #include "tables/value_tables.h"
-#include "workspace/edit_values.h"
-#include "workspace/edits.h"
 
 namespace {
 
