@@ -35,7 +35,7 @@
 #include "bench/bench_host.h"
 #include "bench/gui_bench_main.h"
 #include "gui/response/graph_widget.h"
-#include "workspace/bulk_ops.h"
+#include "edits/bulk_ops.h"
 #include "workspace/workspace_state.h"
 
 namespace {
