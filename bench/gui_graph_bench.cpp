@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "base/globals.h"
+#include "bench/gui_bench_main.h"
 #include "gui/controls/num_field.h"
 #include "gui/response/graph_widget.h"
 #include "gui/workspace/eq_panel.h"
@@ -176,14 +177,5 @@ BENCHMARK(BM_BandFieldEdit)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Widgets without a display, at the application's fixed 96 dpi.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("QT_FONT_DPI", "96", 1);
-    setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunGuiBenchmarks(argc, argv);
 }

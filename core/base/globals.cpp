@@ -1,6 +1,6 @@
 #include "base/globals.h"
 
-std::recursive_mutex g_csModel;
+CModelLock g_csModel;
 std::atomic<bool> g_bOnline{false};
 std::atomic<bool> g_bChinese{false};
 std::atomic<bool> g_bDeviceOpen{false};

@@ -2,12 +2,14 @@
 // Process-wide state shared by the user-interface side and the link worker.
 
 #include <atomic>
-#include <mutex>
+
+#include "base/model_lock.h"
 
 // The one model lock. It guards the command queue, the records, the parameter
 // images and the frame-building area. Recursive: a bulk operation holds it
-// while it calls builders that take it again.
-extern std::recursive_mutex g_csModel;
+// while it calls builders that take it again. The link worker hands it over
+// between two cycles to whoever waits for it (base/model_lock.h).
+extern CModelLock g_csModel;
 
 // Model edits are live: setters mark their changes pending only while set.
 extern std::atomic<bool> g_bOnline;

@@ -11,11 +11,11 @@ int Slot(WorkerEvent event) {
     return static_cast<int>(event);
 }
 
-// Between two normal cycles the worker steps aside for this long. The model
-// lock is not fair: without a gap the worker would take it again before a
-// user-interface thread woken by the unlock gets to run, and could keep it
-// from that thread for seconds.
-constexpr std::chrono::microseconds kLockHandoff{200};
+// Between two normal cycles the worker lets the threads waiting for the
+// model lock take it before it takes it again, but waits for them at most
+// this long: a thread the scheduler does not run by then waits for the next
+// gap, and the link keeps its pace.
+constexpr std::chrono::milliseconds kHandOverLimit{5};
 
 constexpr WorkerEvent kByPriority[] = {WorkerEvent::Stop, WorkerEvent::Upgrade,
                                        WorkerEvent::Normal};
@@ -139,7 +139,9 @@ void CLinkWorker::RunUpgrade() {
 }
 
 // The pause is taken with the lock held: it paces the polling and leaves the
-// user-interface side a gap only between two cycles.
+// user-interface side a gap only between two cycles. In that gap whoever
+// waits for the lock gets it; with nobody waiting the next cycle starts at
+// once.
 void CLinkWorker::RunNormal() {
     {
         std::lock_guard lock(g_csModel);
@@ -149,5 +151,5 @@ void CLinkWorker::RunNormal() {
         }
         std::this_thread::sleep_for(m_link.Timings().normalCyclePause);
     }
-    std::this_thread::sleep_for(kLockHandoff);
+    g_csModel.HandOver(kHandOverLimit);
 }

@@ -4,7 +4,8 @@
 // stays set it runs that kind of cycle back to back. Normal cycles hold
 // g_csModel for the whole write/read and the pause after it, so the queue
 // never changes in the middle of a cycle and a batch queued by the
-// user-interface side is never interleaved with polling.
+// user-interface side is never interleaved with polling. Between two cycles
+// the worker hands the lock over to whoever waits for it.
 
 #include <atomic>
 #include <chrono>

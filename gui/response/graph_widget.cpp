@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPolygonF>
 #include <QStringList>
+#include <mutex>
+
+#include "base/globals.h"
 
 namespace {
 
@@ -62,7 +65,12 @@ QPixmap NewPixmap(const QWidget& w, QSize size) {
 
 GraphWidget::GraphWidget(IWorkspaceHost& host, QWidget* parent)
     : QWidget(parent),
-      m_presenter(std::make_unique<GraphPresenter>(host, static_cast<IGraphView&>(*this))) {
+      m_presenter(std::make_unique<GraphPresenter>(host, static_cast<IGraphView&>(*this))),
+      // Called on the thread that releases the lock: only posts.
+      m_gapRequest(g_csModel, [this] {
+          QMetaObject::invokeMethod(
+              this, [this] { ApplyPendingMove(); }, Qt::QueuedConnection);
+      }) {
     setObjectName(QStringLiteral("graph"));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -101,14 +109,34 @@ void GraphWidget::UpdateCursor() {
     setCursor(m_presenter->Scene().hit ? Qt::SizeAllCursor : Qt::ArrowCursor);
 }
 
+// A move is applied at once when the model lock is free. While the link
+// holds it, the widget does not block: it asks for the lock at the link's
+// next gap and keeps only the latest position, so moves that arrive
+// meanwhile collapse into one step taken with the newest pointer.
 void GraphWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    m_presenter->OnMouseMove({p.x(), p.y()});
+    m_pendingMove = Point{p.x(), p.y()};
+    if (m_gapRequest.Asked()) return;
+    std::unique_lock lock(g_csModel, std::try_to_lock);
+    if (lock.owns_lock())
+        ApplyPendingMove();
+    else
+        m_gapRequest.Ask();
+}
+
+void GraphWidget::ApplyPendingMove() {
+    std::lock_guard lock(g_csModel);
+    m_gapRequest.Withdraw();
+    if (!m_pendingMove) return;
+    const Point p = *m_pendingMove;
+    m_pendingMove.reset();
+    m_presenter->OnMouseMove(p);
     UpdateCursor();
 }
 
 void GraphWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    ApplyPendingMove();
     setFocus(Qt::MouseFocusReason);
     const QPoint p = event->position().toPoint();
     m_presenter->OnButtonDown({p.x(), p.y()});
@@ -116,6 +144,7 @@ void GraphWidget::mousePressEvent(QMouseEvent* event) {
 
 void GraphWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    ApplyPendingMove();
     m_presenter->OnButtonUp();
     UpdateCursor();
 }

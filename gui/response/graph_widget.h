@@ -8,7 +8,9 @@
 #include <QWidget>
 #include <map>
 #include <memory>
+#include <optional>
 
+#include "base/model_lock.h"
 #include "workspace/graph_presenter.h"
 
 class IWorkspaceHost;
@@ -34,6 +36,8 @@ protected:
 
 private:
     void ScheduleRepaint() override;
+    // The latest pointer move not yet given to the presenter, if any.
+    void ApplyPendingMove();
     void UpdateCursor();
     void PaintGrid();
     void PaintCurves();
@@ -42,6 +46,8 @@ private:
     void PublishSpots();
 
     std::unique_ptr<GraphPresenter> m_presenter;
+    std::optional<Point> m_pendingMove;
+    CModelLock::GapRequest m_gapRequest;  // a move waits for the link's next gap
     QTimer m_noticeTimer;
     QPixmap m_grid;    // background, plot frame, grid lines, axis texts
     QPixmap m_curves;  // the curves on a transparent ground

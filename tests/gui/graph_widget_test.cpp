@@ -6,7 +6,10 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QtTest>
+#include <atomic>
+#include <future>
 #include <mutex>
+#include <thread>
 
 #include "gui/response/graph_widget.h"
 #include "model/ktv_out_data.h"
@@ -104,6 +107,42 @@ private slots:
         QCOMPARE(idle.Presenter().SelectedIndex(), -1);
         QVERIFY(idle.Presenter().Scene().markers.empty());
         QCOMPARE(idle.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // The link holds the model lock through its cycle: drag steps arriving
+    // meanwhile never block the window and collapse into the latest, which
+    // the window applies at the link's next gap.
+    void dragStepsWaitingForTheLinkCollapseIntoTheLatest() {
+        CFilter* band = out(0).GetBand(11);
+        const QPoint from = markerOf(band);
+        hover(from);
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        const int gainBefore = band->GetGainIndex();
+
+        std::promise<void> holding;
+        std::promise<void> release;
+        std::atomic<bool> handedOver{false};
+        std::thread link([&] {
+            {
+                std::lock_guard cycle(g_csModel);
+                holding.set_value();
+                release.get_future().wait_for(std::chrono::seconds(10));
+            }
+            handedOver = g_csModel.HandOver(std::chrono::seconds(10));
+        });
+        holding.get_future().wait();
+        const QPoint target = At(plot(), 1500, 6.0);
+        for (const QPoint p : {At(plot(), 900, 3.0), At(plot(), 1200, -4.0), target})
+            send(QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(band->GetGainIndex(), gainBefore);  // nothing applied while the link holds it
+
+        release.set_value();
+        QTRY_VERIFY(band->GetGainIndex() != gainBefore);
+        link.join();
+        QVERIFY(handedOver);
+        QCOMPARE(band->GetGainIndex(), 260);
+        QCOMPARE(band->GetFreq(), plot().XToFreq(target.x() - kPlotLeft));
+        send(QEvent::MouseButtonRelease, target, Qt::LeftButton, Qt::NoButton);
     }
 
     void bandMarkerDragReachesTheDevice() {
