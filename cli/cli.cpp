@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/command_set.h"
+#include "cli/completion.h"
 #include "cli/terminal_text.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
@@ -111,6 +112,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     CommandSet commands(ctx.global);
     AddCommands(commands);
+    // The shell completion asks: `tqr905 __complete WORD... CURRENT`.
+    if (!args.empty() && args.front() == "__complete") {
+        const std::vector<std::string> before(args.begin() + 1, args.end() - (args.size() > 1));
+        PrintCompletion(out, commands, before, args.size() > 1 ? args.back() : std::string());
+        return kExitOk;
+    }
     if (const auto error = commands.Parse(args)) {
         return Fail(ctx, kExitUsage, *error + " (see tqr905 --help)");
     }

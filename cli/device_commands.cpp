@@ -10,7 +10,7 @@
 #include <ostream>
 
 #include "cli/device_session.h"
-#include "cli/json_writer.h"
+#include "cli/json_output.h"
 #include "cli/settings_print.h"
 #include "cli/terminal_text.h"
 #include "edits/bulk_ops.h"
@@ -115,8 +115,7 @@ int CheckName(CliContext& ctx, const std::string& name) {
 
 void PrintNames(CliContext& ctx, const GroupNames& names, bool json) {
     if (json) {
-        JsonWriter json(ctx.out);
-        WriteGroupNamesJson(json, names);
+        PrintJson(ctx.out, GroupNamesJson(names));
         return;
     }
     for (int g = 0; g < kDeviceGroupCount; ++g) {
@@ -151,18 +150,15 @@ int CmdDevices(CliContext& ctx, const JsonArgs& args) {
         ctx.err << "tqr905: note: virtual bus not used: " << TerminalText(why) << "\n";
     }
     if (args.json) {
-        JsonWriter json(ctx.out);
-        json.BeginArray();
+        Json json = Json::array();
         for (const HidDeviceInfo& info : found) {
-            json.BeginObject();
-            json.Member("path", info.strPath);
-            json.Member("vendor_id", HexId(info.nVendorId));
-            json.Member("product_id", HexId(info.nProductId));
-            json.Member("version", HexId(info.nVersion));
-            json.Member("free", IsPathFree(info.strPath));
-            json.EndObject();
+            json.push_back({{"path", info.strPath},
+                            {"vendor_id", HexId(info.nVendorId)},
+                            {"product_id", HexId(info.nProductId)},
+                            {"version", HexId(info.nVersion)},
+                            {"free", IsPathFree(info.strPath)}});
         }
-        json.EndArray();
+        PrintJson(ctx.out, json);
         return kExitOk;
     }
     if (found.empty()) ctx.out << "no TQR-905 found\n";
@@ -178,12 +174,9 @@ int CmdInfo(CliContext& ctx, const JsonArgs& args) {
     return WithDevice(ctx, [&](CDeviceSession& session) -> int {
         const std::string state = ConnectionStateName(session.Manager().State());
         if (args.json) {
-            JsonWriter json(ctx.out);
-            json.BeginObject();
-            json.Member("device", session.Session().DevicePath());
-            json.Member("identification", session.Identification());
-            json.Member("state", state);
-            json.EndObject();
+            PrintJson(ctx.out, {{"device", session.Session().DevicePath()},
+                                {"identification", session.Identification()},
+                                {"state", state}});
         } else {
             ctx.out << "device: " << TerminalText(session.Session().DevicePath()) << "\n"
                     << "identification: " << TerminalText(session.Identification()) << "\n"

@@ -1,9 +1,10 @@
 // dump and curve: preset files decoded without a device.
 
+#include <charconv>
 #include <ostream>
 
 #include "cli/commands.h"
-#include "cli/json_writer.h"
+#include "cli/json_output.h"
 #include "cli/settings_print.h"
 #include "model/ktv_data.h"
 #include "presets/preset_file.h"
@@ -61,38 +62,35 @@ SettingsReport ReportOfFile(const std::string& path, const PresetContents& conte
     return report;
 }
 
+// Fixed decimals ("-3.500000000"); a negative zero loses its sign.
+std::string FixedText(double value, int decimals) {
+    char text[64];
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    std::string fixed(text, result.ptr);
+    if (fixed.find_first_not_of("-0.") == std::string::npos && fixed[0] == '-') fixed.erase(0, 1);
+    return fixed;
+}
+
 void WriteCurveCsv(std::ostream& out, const ResponseCurve& db) {
     out << "freq_hz,db\n";
     for (int i = 0; i < kGridPoints; ++i) {
-        out << ShortestNumber(GridFrequencies()[static_cast<std::size_t>(i)]) << ','
-            << FixedNumber(db[static_cast<std::size_t>(i)], kCurveDecimals) << '\n';
+        out << Number(GridFrequencies()[static_cast<std::size_t>(i)]).dump() << ','
+            << FixedText(db[static_cast<std::size_t>(i)], kCurveDecimals) << '\n';
     }
 }
 
 void WriteCurveJson(std::ostream& out, const std::string& path, int channel,
                     std::optional<int> group, const ResponseCurve& db) {
-    JsonWriter json(out);
-    json.BeginObject();
-    json.Member("source", path);
-    json.Member("channel", channel);
-    json.Key("group");
-    if (group && *group > 0) {
-        json.Int(*group);
-    } else {
-        json.Null();
-    }
-    json.Key("points");
-    json.BeginArray();
+    Json points = Json::array();
     for (int i = 0; i < kGridPoints; ++i) {
-        json.BeginObject();
-        json.Key("freq_hz");
-        json.Number(GridFrequencies()[static_cast<std::size_t>(i)]);
-        json.Key("db");
-        json.Fixed(db[static_cast<std::size_t>(i)], kCurveDecimals);
-        json.EndObject();
+        points.push_back({{"freq_hz", Number(GridFrequencies()[static_cast<std::size_t>(i)])},
+                          {"db", Rounded(db[static_cast<std::size_t>(i)], kCurveDecimals)}});
     }
-    json.EndArray();
-    json.EndObject();
+    PrintJson(out, {{"source", path},
+                    {"channel", channel},
+                    {"group", group && *group > 0 ? Json(*group) : Json(nullptr)},
+                    {"points", std::move(points)}});
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #include "cli/settings_print.h"
 
+#include "cli/json_output.h"
+
 #include <cstdio>
 #include <ostream>
 
-#include "cli/json_writer.h"
 #include "cli/terminal_text.h"
 #include "cli/value_words.h"
 #include "controls/delay_units.h"
@@ -104,146 +105,85 @@ void PrintGroupNamesText(std::ostream& out, const GroupNames& names) {
 
 // ---- JSON ----
 
-void WriteBandJson(JsonWriter& json, int index, const BandView& band) {
-    json.BeginObject();
-    json.Member("band", index + 1);
-    json.Member("type", BandTypeToken(band.type));
-    json.Member("freq_hz", band.freq);
-    json.Key("gain_db");
-    json.Fixed(band.gainDb, 1);
-    json.Key("bandwidth_oct");
-    json.Fixed(band.bandwidth, 2);
-    json.Member("bandwidth_index", band.bandwidthIndex);
-    json.Key("q");
-    json.Fixed(band.q, 3);
+Json BandJson(int index, const BandView& band) {
+    Json json{{"band", index + 1},
+              {"type", BandTypeToken(band.type)},
+              {"freq_hz", band.freq},
+              {"gain_db", Rounded(band.gainDb, 1)},
+              {"bandwidth_oct", Rounded(band.bandwidth, 2)},
+              {"bandwidth_index", band.bandwidthIndex},
+              {"q", Rounded(band.q, 3)}};
     if (band.type == kBandLowShelf || band.type == kBandHighShelf)
-        json.Member("shelf_slope_db_per_oct", band.slope == 0 ? 6 : 12);
-    json.Member("bypassed", band.bypassed);
-    json.EndObject();
+        json["shelf_slope_db_per_oct"] = band.slope == 0 ? 6 : 12;
+    json["bypassed"] = band.bypassed;
+    return json;
 }
 
-void WriteXoverJson(JsonWriter& json, const char* key, const XoverView& x) {
+Json XoverJson(const XoverView& x) {
     const int label = XoverSlopeLabel(x.family, x.slopeCode);
-    json.Key(key);
-    json.BeginObject();
-    json.Member("family", FamilyToken(x.family));
-    json.Member("family_code", x.family);
-    json.Member("slope_code", x.slopeCode);
-    json.Key("slope_db_per_oct");
-    if (label > 0) {
-        json.Int(label);
-    } else {
-        json.Null();
-    }
-    json.Member("off", label == 0);
-    json.Member("freq_hz", x.freq);
-    json.EndObject();
+    return {{"family", FamilyToken(x.family)},
+            {"family_code", x.family},
+            {"slope_code", x.slopeCode},
+            {"slope_db_per_oct", label > 0 ? Json(label) : Json(nullptr)},
+            {"off", label == 0},
+            {"freq_hz", x.freq}};
 }
 
-void WriteChannelJson(JsonWriter& json, const ChannelView& ch) {
-    json.BeginObject();
-    json.Member("channel", ch.channel + 1);
-    json.Member("name", ch.name);
-    json.Member("output", ch.output);
-    json.Member("phase", PhaseToken(ch.phase));
-    json.Member("gain_db", ch.gainStep - 60);
-    json.Member("gain_off", ch.gainStep == 0);
-    json.Member("delay_samples", ch.delay);
-    json.Key("delay_ms");
-    json.Fixed(ch.delay / kSamplesPerMs, 3);
-    json.Member("eq_mode", EqModeToken(ch.eqMode));
-    WriteXoverJson(json, "high_pass", ch.highPass);
-    WriteXoverJson(json, "low_pass", ch.lowPass);
-    json.Key("mix");
-    json.BeginArray();
-    for (const int level : ch.mix)
-        json.Int(level);
-    json.EndArray();
-    json.Key("limiter");
-    json.BeginObject();
-    json.Key("threshold_dbu");
-    json.Fixed(LimiterThresholdDbu(ch.limitThreshold), 1);
-    json.Key("attack_ms");
-    json.Fixed(LimiterAttackMs(ch.limitAttack), 1);
-    json.Member("release_factor", LimiterReleaseFactor(ch.limitRelease));
-    json.Member("threshold_step", ch.limitThreshold);
-    json.Member("attack_code", ch.limitAttack);
-    json.Member("release_code", ch.limitRelease);
-    json.EndObject();
-    json.Key("bands");
-    json.BeginArray();
+Json ChannelJson(const ChannelView& ch) {
+    Json bands = Json::array();
     for (int i = 0; i < kOutBandCount; ++i)
-        WriteBandJson(json, i, ch.bands[static_cast<std::size_t>(i)]);
-    json.EndArray();
-    json.EndObject();
+        bands.push_back(BandJson(i, ch.bands[static_cast<std::size_t>(i)]));
+    return {{"channel", ch.channel + 1},
+            {"name", ch.name},
+            {"output", ch.output},
+            {"phase", PhaseToken(ch.phase)},
+            {"gain_db", ch.gainStep - 60},
+            {"gain_off", ch.gainStep == 0},
+            {"delay_samples", ch.delay},
+            {"delay_ms", Rounded(ch.delay / kSamplesPerMs, 3)},
+            {"eq_mode", EqModeToken(ch.eqMode)},
+            {"high_pass", XoverJson(ch.highPass)},
+            {"low_pass", XoverJson(ch.lowPass)},
+            {"mix", ch.mix},
+            {"limiter",
+             {{"threshold_dbu", Rounded(LimiterThresholdDbu(ch.limitThreshold), 1)},
+              {"attack_ms", Rounded(LimiterAttackMs(ch.limitAttack), 1)},
+              {"release_factor", LimiterReleaseFactor(ch.limitRelease)},
+              {"threshold_step", ch.limitThreshold},
+              {"attack_code", ch.limitAttack},
+              {"release_code", ch.limitRelease}}},
+            {"bands", std::move(bands)}};
 }
 
-void WriteImageMembers(JsonWriter& json, const ImageView& image) {
-    json.Member("name", image.name);
-    json.Member("contains_data", image.containsData);
-    json.Key("channels");
-    json.BeginArray();
+// The members of an image, after any the caller put first.
+void AddImageMembers(Json& json, const ImageView& image) {
+    json["name"] = image.name;
+    json["contains_data"] = image.containsData;
+    Json& channels = json["channels"] = Json::array();
     for (const ChannelView& ch : image.channels)
-        WriteChannelJson(json, ch);
-    json.EndArray();
+        channels.push_back(ChannelJson(ch));
 }
 
-void WriteSystemJson(JsonWriter& json, const SystemAreaView& area) {
-    json.Key("system");
-    json.BeginObject();
-    json.Member("input_source", SourceToken(area.source));
-    json.Member("input_source_code", area.source);
-    json.Member("master_volume_db", area.masterStep - 60);
-    json.Member("master_output", area.masterOutput);
-    json.Member("channel_preset", area.channelPreset);
-    json.Key("speaker_roles");
-    json.BeginArray();
+Json SystemJson(const SystemAreaView& area) {
+    Json roles = Json::array();
     for (int c = 0; c < kSpeakerRoleCount; ++c) {
         const int role = area.roles[static_cast<std::size_t>(c)];
-        json.BeginObject();
-        json.Member("channel", c + 1);
-        json.Member("code", role);
-        json.Member("name", RoleNameText(role));
-        json.EndObject();
+        roles.push_back({{"channel", c + 1}, {"code", role}, {"name", RoleNameText(role)}});
     }
-    json.EndArray();
-    json.Key("input_levels");
-    json.BeginArray();
-    for (const int level : area.inputLevels)
-        json.Int(level);
-    json.EndArray();
-    json.Key("bytes");
-    json.BeginArray();
-    for (const BYTE b : area.bytes)
-        json.Int(b);
-    json.EndArray();
-    json.EndObject();
+    return {{"input_source", SourceToken(area.source)}, {"input_source_code", area.source},
+            {"master_volume_db", area.masterStep - 60}, {"master_output", area.masterOutput},
+            {"channel_preset", area.channelPreset},     {"speaker_roles", std::move(roles)},
+            {"input_levels", area.inputLevels},         {"bytes", area.bytes}};
 }
 
-void WritePositionsJson(JsonWriter& json, const ListenPositionsView& pos) {
-    json.Key("listening_positions");
-    json.BeginObject();
-    json.Member("current", pos.selection);
-    json.Key("positions");
-    json.BeginArray();
+Json PositionsJson(const ListenPositionsView& pos) {
+    Json positions = Json::array();
     for (int p = 0; p < kListenPositionCount; ++p) {
-        json.BeginObject();
-        json.Member("position", p);
-        json.Member("name", ListenPositionToken(p));
-        json.Key("delays_samples");
-        json.BeginArray();
-        for (const int delay : pos.delays[static_cast<std::size_t>(p)])
-            json.Int(delay);
-        json.EndArray();
-        json.EndObject();
+        positions.push_back({{"position", p},
+                             {"name", ListenPositionToken(p)},
+                             {"delays_samples", pos.delays[static_cast<std::size_t>(p)]}});
     }
-    json.EndArray();
-    json.Key("bytes");
-    json.BeginArray();
-    for (const BYTE b : pos.bytes)
-        json.Int(b);
-    json.EndArray();
-    json.EndObject();
+    return {{"current", pos.selection}, {"positions", std::move(positions)}, {"bytes", pos.bytes}};
 }
 
 }  // namespace
@@ -270,46 +210,29 @@ void PrintReport(std::ostream& out, const SettingsReport& report, bool json) {
 }
 
 void PrintReportJson(std::ostream& out, const SettingsReport& report) {
-    JsonWriter json(out);
-    json.BeginObject();
-    json.Member("source", report.source);
-    json.Member("kind", report.kind);
-    if (report.identification) json.Member("identification", *report.identification);
-    if (report.groupNames) {
-        json.Key("group_names");
-        WriteGroupNamesJson(json, *report.groupNames);
-    }
-    if (report.systemArea) WriteSystemJson(json, *report.systemArea);
-    if (report.listenPositions) WritePositionsJson(json, *report.listenPositions);
-    if (report.current) {
-        json.Key("current");
-        json.BeginObject();
-        WriteImageMembers(json, *report.current);
-        json.EndObject();
-    }
+    Json json{{"source", report.source}, {"kind", report.kind}};
+    if (report.identification) json["identification"] = *report.identification;
+    if (report.groupNames) json["group_names"] = GroupNamesJson(*report.groupNames);
+    if (report.systemArea) json["system"] = SystemJson(*report.systemArea);
+    if (report.listenPositions)
+        json["listening_positions"] = PositionsJson(*report.listenPositions);
+    if (report.current) AddImageMembers(json["current"] = Json::object(), *report.current);
     if (!report.groups.empty()) {
-        json.Key("groups");
-        json.BeginArray();
+        Json& groups = json["groups"] = Json::array();
         for (const auto& [group, image] : report.groups) {
-            json.BeginObject();
-            json.Member("group", group);
-            WriteImageMembers(json, image);
-            json.EndObject();
+            Json one{{"group", group}};
+            AddImageMembers(one, image);
+            groups.push_back(std::move(one));
         }
-        json.EndArray();
     }
-    json.EndObject();
+    PrintJson(out, json);
 }
 
-void WriteGroupNamesJson(JsonWriter& json, const GroupNames& names) {
-    json.BeginArray();
+Json GroupNamesJson(const GroupNames& names) {
+    Json json = Json::array();
     for (int g = 0; g < kDeviceGroupCount; ++g) {
         const std::string& name = names[static_cast<std::size_t>(g)];
-        json.BeginObject();
-        json.Member("group", g + 1);
-        json.Member("name", name);
-        json.Member("used", !name.empty());
-        json.EndObject();
+        json.push_back({{"group", g + 1}, {"name", name}, {"used", !name.empty()}});
     }
-    json.EndArray();
+    return json;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/json_output.h"
 #include "workspace/read_views.h"
 
 // What `dump` and `show` print. The optional parts are there when their
@@ -29,6 +30,5 @@ void PrintReportJson(std::ostream& out, const SettingsReport& report);
 // One of the two: --json picks the JSON form.
 void PrintReport(std::ostream& out, const SettingsReport& report, bool json);
 
-class JsonWriter;
 // [{"group": 1, "name": "Rock", "used": true}, ...]: the six device groups.
-void WriteGroupNamesJson(JsonWriter& json, const GroupNames& names);
+Json GroupNamesJson(const GroupNames& names);

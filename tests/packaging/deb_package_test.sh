@@ -52,6 +52,7 @@ for f in /usr/bin/tqr905-tune /usr/bin/tqr905 /usr/bin/tqr905-sim \
     /usr/share/metainfo/io.github.tqr905.tune.metainfo.xml \
     /usr/share/icons/hicolor/scalable/apps/io.github.tqr905.tune.svg \
     /usr/share/icons/hicolor/32x32/apps/io.github.tqr905.tune.png \
+    /usr/share/bash-completion/completions/tqr905 \
     /usr/share/man/man1/tqr905-tune.1.gz; do
     [ -e "$f" ] || { echo "missing after install: $f"; dpkg -r tqr905; exit 1; }
 done
