@@ -2,64 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <string>
+
+#include "base/text_lines.h"
 
 namespace {
 
 constexpr std::size_t kMaxRows = 100000;
 // Deviations beyond this are no microphone's.
 constexpr double kMaxDeviationDb = 100.0;
-
-bool IsSeparator(char c) {
-    return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\r';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-// A number at the front of s (a leading '+' allowed); the rest in `rest`.
-bool TakeNumber(std::string_view s, double& value, std::string_view& rest) {
-    const bool plus = !s.empty() && s.front() == '+';
-    if (plus) s.remove_prefix(1);
-    // Digits, a point or a sign first: "inf", "nan" and words are not numbers here.
-    const bool sign = !s.empty() && s.front() == '-';
-    if (s.size() <= (sign ? 1u : 0u) || (plus && sign)) return false;
-    const char first = s[sign ? 1 : 0];
-    if (!(std::isdigit(static_cast<unsigned char>(first)) != 0 || first == '.')) return false;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (ec != std::errc()) return false;
-    rest = s.substr(static_cast<std::size_t>(end - s.data()));
-    return true;
-}
-
-bool StartsWithNumber(std::string_view line) {
-    double v = 0.0;
-    std::string_view rest;
-    return TakeNumber(line, v, rest);
-}
-
-// The numbers of a data row; false when something else is on it.
-bool SplitRow(std::string_view line, std::vector<double>& values) {
-    values.clear();
-    while (true) {
-        while (!line.empty() && IsSeparator(line.front()))
-            line.remove_prefix(1);
-        if (line.empty()) return true;
-        double v = 0.0;
-        std::string_view rest;
-        if (!TakeNumber(line, v, rest)) return false;
-        if (!rest.empty() && !IsSeparator(rest.front())) return false;
-        values.push_back(v);
-        line = rest;
-    }
-}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -80,9 +32,8 @@ void ReadHeader(std::string_view line, MicCalibration& cal) {
         std::string_view rest = line.substr(at + 11);
         while (!rest.empty() && (rest.front() == ' ' || rest.front() == '=' || rest.front() == ':'))
             rest.remove_prefix(1);
-        double v = 0.0;
-        std::string_view after;
-        if (TakeNumber(rest, v, after) && std::isfinite(v)) cal.sensitivityDb = v;
+        std::size_t used = 0;
+        if (const auto v = ReadNumber(rest, &used)) cal.sensitivityDb = *v;
     }
     if (const auto at = FindIgnoringCase(line, "serno"); at != std::string_view::npos) {
         std::string_view rest = line.substr(at + 5);
@@ -127,27 +78,23 @@ bool ParseMicCalibration(std::string_view text, MicCalibration& out, std::string
                 std::to_string(kMaxCalibrationBytes >> 20) + " MiB";
         return false;
     }
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
     MicCalibration cal;
-    std::vector<double> values;
     bool phases = true;
-    std::size_t lineNo = 0;
-    while (!text.empty()) {
-        const std::size_t nl = text.find('\n');
-        const std::string_view raw = text.substr(0, nl);
-        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        ++lineNo;
-        const std::string_view line = Trim(raw);
+    const std::vector<std::string_view> lines = SplitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t lineNo = i + 1;
+        const std::string_view line = TrimLine(lines[i]);
         if (line.empty() || line.front() == '*' || line.front() == '#') continue;
-        if (!StartsWithNumber(line)) {
+        if (!BeginsWithNumber(line)) {
             if (!cal.freqHz.empty())
                 return error = LineError(lineNo, "text after the first row of numbers"), false;
             ReadHeader(line, cal);
             continue;
         }
-        if (!SplitRow(line, values))
-            return error = LineError(lineNo, "not a row of numbers"), false;
+        const auto row = ReadNumberRow(line);
+        if (!row) return error = LineError(lineNo, "not a row of numbers"), false;
+        const std::vector<double>& values = *row;
         if (values.size() < 2 || values.size() > 3)
             return error = LineError(lineNo,
                                      "a row holds a frequency, a level in dB and "

@@ -1,12 +1,17 @@
 #include "edits/bulk_ops.h"
 
+#include <algorithm>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "base/globals.h"
 #include "base/messages.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
 #include "protocol/frame_builder.h"
+#include "protocol/image_areas.h"
 #include "response/filter.h"
 #include "tables/value_tables.h"
 
@@ -26,10 +31,14 @@ BYTE& ImageOutputOn(int channel) {
     return g_CurImage[OutSlotOffset(channel) + kOutOutputOn];
 }
 
-OutputStates MuteImageOutputs(CKTVCommand& cmd) {
+using OutputMask = std::array<bool, kOutputCount>;
+constexpr OutputMask kAllOutputs{true, true, true, true, true, true};
+
+OutputStates MuteImageOutputs(CKTVCommand& cmd, const OutputMask& which = kAllOutputs) {
     OutputStates remembered{};
     for (int c = 0; c < kOutputCount; ++c) {
         remembered[c] = ImageOutputOn(c);
+        if (!which[c]) continue;
         ImageOutputOn(c) = 0;
         cmd.PushCounted(MakeItemPacket(BT_OUTPUT, c, kOutItemLevel));
     }
@@ -37,15 +46,46 @@ OutputStates MuteImageOutputs(CKTVCommand& cmd) {
 }
 
 // Restores the switches; the last level item ends the transfer when asked.
-void RestoreImageOutputs(CKTVCommand& cmd, const OutputStates& remembered, bool endsTransfer) {
+void RestoreImageOutputs(CKTVCommand& cmd, const OutputStates& remembered, bool endsTransfer,
+                         const OutputMask& which = kAllOutputs) {
+    int last = -1;
     for (int c = 0; c < kOutputCount; ++c) {
+        if (which[c]) last = c;
+    }
+    for (int c = 0; c < kOutputCount; ++c) {
+        if (!which[c]) continue;
         ImageOutputOn(c) = remembered[c];
         auto packet = MakeItemPacket(BT_OUTPUT, c, kOutItemLevel);
-        if (c == kLastOutput && endsTransfer) {
+        if (c == last && endsTransfer) {
             cmd.PushLast(std::move(packet), TransferKind::Write);
         } else {
             cmd.PushCounted(std::move(packet));
         }
+    }
+}
+
+// The 8-byte items of a block whose bytes differ between the current image
+// and `held`.
+std::vector<int> DifferingItems(const ParamImage& held, int type, int index) {
+    std::vector<int> items;
+    const std::optional<BlockPlace> place = FindImageBlock(type, index);
+    if (!place) return items;
+    for (int item = 0; item * kItemSize < place->size; ++item) {
+        const int at = place->offset + item * kItemSize;
+        if (!std::equal(held.begin() + at, held.begin() + at + kItemSize, g_CurImage.begin() + at))
+            items.push_back(item);
+    }
+    return items;
+}
+
+// The packets that carry a block's differing items: the item itself when
+// there is one, else the whole block (one packet either way).
+void AddBlockPackets(std::vector<std::unique_ptr<CSendData>>& packets, int type, int index,
+                     const std::vector<int>& items) {
+    if (items.size() == 1) {
+        packets.push_back(MakeItemPacket(type, index, items.front()));
+    } else if (!items.empty()) {
+        packets.push_back(MakeBlockPacket(0, type, index, true, true));
     }
 }
 
@@ -199,6 +239,47 @@ void ResetChannelEq(CKTVCommand& cmd, int channel, bool connected, bool notifyDo
     for (int band = 0; band < kOutBandCount; ++band)
         record->GetBand(band)->ResetBand(kIsoBandFreq[band]);
     if (connected) QueueChannelBlock(cmd, *record, notifyDone);
+}
+
+int QueueSettingDifferences(CKTVCommand& cmd, const ParamImage& held, bool connected) {
+    if (!connected) return -1;
+    std::lock_guard lock(g_csModel);
+    std::vector<std::unique_ptr<CSendData>> payload;
+    if (!std::equal(held.begin() + kImageNameOffset,
+                    held.begin() + kImageNameOffset + kImageNameSize,
+                    g_CurImage.begin() + kImageNameOffset))
+        payload.push_back(MakeSystemWrite(SYS_GROUP_NAME, 0));
+    const std::vector<int> music = DifferingItems(held, BT_MUSIC, kMusicInputIndex);
+    AddBlockPackets(payload, BT_MUSIC, kMusicInputIndex, music);
+    OutputMask muted{};
+    for (int c = 0; c < kOutputCount; ++c) {
+        std::vector<int> items = DifferingItems(held, BT_OUTPUT, c);
+        // The level item goes with the output switch: restoring it, or alone.
+        const bool level = std::erase(items, kOutItemLevel) > 0;
+        if (items.empty()) {
+            if (level) payload.push_back(MakeItemPacket(BT_OUTPUT, c, kOutItemLevel));
+            continue;
+        }
+        muted[c] = true;
+        AddBlockPackets(payload, BT_OUTPUT, c, items);
+    }
+    if (!music.empty()) muted = kAllOutputs;
+    const int mutedCount = static_cast<int>(std::count(muted.begin(), muted.end(), true));
+    const bool anyMuted = mutedCount > 0;
+    if (payload.empty()) return 0;
+    const int queued = static_cast<int>(payload.size()) + 2 * mutedCount;
+    cmd.ResetProgressCounter();
+    const OutputStates remembered = MuteImageOutputs(cmd, muted);
+    for (std::size_t i = 0; i < payload.size(); ++i) {
+        if (i + 1 == payload.size() && !anyMuted) {
+            cmd.PushLast(std::move(payload[i]), TransferKind::Write);
+        } else {
+            cmd.PushCounted(std::move(payload[i]));
+        }
+    }
+    if (anyMuted) RestoreImageOutputs(cmd, remembered, true, muted);
+    cmd.AnnounceTransfer();
+    return queued;
 }
 
 bool QueueSystemWrite(CKTVCommand& cmd, int code, int group, bool connected) {

@@ -55,5 +55,14 @@ void CopyChannel(CKTVCommand& cmd, int source, int target, bool connected, bool 
 // (with a link) sends the channel's block.
 void ResetChannelEq(CKTVCommand& cmd, int channel, bool connected, bool notifyDone);
 
+// Sends what of the current image differs from `held` (the setting the
+// device holds now) as one numbered transfer: of each block, the one 8-byte
+// item that differs or the whole block when more do; a channel whose block
+// changes is muted around its packets as the single-setting write mutes
+// (every output when the music input's block changes); a channel whose level
+// item alone differs just gets that item. Returns the packets queued (none
+// when nothing differs); -1 without a link, where nothing is queued.
+int QueueSettingDifferences(CKTVCommand& cmd, const ParamImage& held, bool connected);
+
 // One system item write, outside any transfer.
 bool QueueSystemWrite(CKTVCommand& cmd, int code, int group, bool connected);

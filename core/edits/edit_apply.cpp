@@ -13,6 +13,7 @@
 #include "edits/channel_delay.h"
 #include "edits/channel_ops.h"
 #include "edits/edit_checks.h"
+#include "edits/edit_kinds.h"
 #include "edits/edit_values.h"
 #include "edits/edits.h"
 #include "edits/xover_lists.h"
@@ -91,10 +92,6 @@ std::optional<std::string> SlopeError(const ForeseenState& state, const Edit& e)
         return key + "the filter's family (code " + std::to_string(family) + ") has no slope list";
     return key + SlopeLabelText(e.value) + " is not on the " + FamilyName(family) +
            " slope list (" + SlopeListText(family) + ")";
-}
-
-bool IsFixedInGraphicMode(EditKind kind) {
-    return kind == EditKind::BandFreq || kind == EditKind::BandQ || kind == EditKind::BandBandwidth;
 }
 
 // ------------------------------------------------------------ order
@@ -181,29 +178,12 @@ private:
 };
 
 void EditApplier::Apply(const Edit& e) {
-    switch (e.target.kind) {
-        case EditKind::BandFreq:
-        case EditKind::BandGain:
-        case EditKind::BandQ:
-        case EditKind::BandBandwidth:
-        case EditKind::BandType:
-        case EditKind::BandBypass:
-            return ApplyBand(e);
-        case EditKind::XoverFreq:
-        case EditKind::XoverFamily:
-        case EditKind::XoverSlope:
-            return ApplyCrossover(e);
-        case EditKind::LimitThreshold:
-        case EditKind::LimitAttack:
-        case EditKind::LimitRelease:
-            return ApplyLimiter(e);
-        case EditKind::Source:
-        case EditKind::MasterVolume:
-        case EditKind::MasterOutput:
-            return ApplySystem(e);
-        default:
-            return ApplyChannel(e);
-    }
+    const EditKind kind = e.target.kind;
+    if (IsBandKind(kind)) return ApplyBand(e);
+    if (IsXoverKind(kind)) return ApplyCrossover(e);
+    if (IsLimiterKind(kind)) return ApplyLimiter(e);
+    if (IsSystemKind(kind)) return ApplySystem(e);
+    ApplyChannel(e);
 }
 
 // Gain and phase go through PropagateLevel, which re-sends the level item of

@@ -1,10 +1,13 @@
 // Reading a key's current value in the form `set` takes.
 
 #include <mutex>
+#include <optional>
 
 #include "base/globals.h"
+#include "edits/edit_kinds.h"
 #include "edits/edit_values.h"
 #include "edits/edits.h"
+#include "edits/xover_lists.h"
 #include "image/param_image.h"
 #include "model/ktv_data.h"
 #include "model/ktv_out_data.h"
@@ -13,90 +16,118 @@
 
 namespace {
 
-std::string BandValue(const CFilter& band, EditKind kind) {
+// The label the crossover's slope list shows its code under, when choosing
+// that label stores the same code.
+std::optional<int> SlopeLabel(const CFilter& filter) {
+    const int family = filter.GetXoverType();
+    const int entry = SlopeEntryOfCode(family, filter.GetSlope());
+    if (entry < 0) return std::nullopt;
+    const int label = SlopeListOf(family)[static_cast<std::size_t>(entry)].dbPerOctave;
+    if (SlopeCodeOfLabel(family, label) != filter.GetSlope()) return std::nullopt;
+    return label;
+}
+
+std::optional<int> BandValue(const CFilter& band, EditKind kind) {
     switch (kind) {
         case EditKind::BandFreq:
-            return KeyValueText(kind, band.GetFreq());
+            return band.GetFreq();
         case EditKind::BandGain:
-            return KeyValueText(kind, GainToIndex(band.GetGain()));
+            return GainToIndex(band.GetGain());
         case EditKind::BandQ:
-            return KeyValueText(kind, band.GetBandwidthIndex());
         case EditKind::BandBandwidth:
-            return BandwidthText(band.GetBandwidth());
+            return band.GetBandwidthIndex();
         case EditKind::BandType:
-            return KeyValueText(kind, band.GetType());
+            return band.GetType();
         default:
-            return KeyValueText(kind, band.IsBypassed());
+            return band.IsBypassed() ? 1 : 0;
     }
 }
 
-std::string CrossoverValue(const CFilter& filter, EditKind kind) {
-    switch (kind) {
-        case EditKind::XoverFreq:
-            return KeyValueText(kind, filter.GetFreq());
-        case EditKind::XoverFamily:
-            return KeyValueText(kind, filter.GetXoverType());
-        default:
-            return SlopeValueText(filter.GetXoverType(), filter.GetSlope());
-    }
-}
-
-std::string ChannelValue(const CKTV_OutData& channel, const EditKey& key) {
+const CFilter& Crossover(const CKTV_OutData& channel, const EditKey& key) {
     const CKTVEQ& eq = channel.GetEQ();
+    return key.index == kEditLowPass ? *eq.GetLowPass() : *eq.GetHighPass();
+}
+
+std::optional<int> ChannelValue(const CKTV_OutData& channel, const EditKey& key) {
     switch (key.kind) {
         case EditKind::ChannelGain:
-            return KeyValueText(key.kind, channel.GetGain());
+            return channel.GetGain();
         case EditKind::ChannelPhase:
-            return KeyValueText(key.kind, channel.GetPhase());
+            return channel.GetPhase();
         case EditKind::ChannelOutput:
-            return KeyValueText(key.kind, channel.GetOutputOn());
+            return channel.GetOutputOn();
         case EditKind::ChannelDelay:
-            return KeyValueText(key.kind, channel.GetDelay());
+            return channel.GetDelay();
         case EditKind::ChannelName:
-            return channel.GetName();
+            return 0;
         case EditKind::ChannelEqMode:
-            return KeyValueText(key.kind, channel.GetEqMode());
+            return channel.GetEqMode();
         case EditKind::Mix:
-            return KeyValueText(key.kind, channel.GetMix(key.index));
+            return channel.GetMix(key.index);
         case EditKind::LimitThreshold:
-            return KeyValueText(key.kind, channel.GetLimitThreshold());
+            return channel.GetLimitThreshold();
         case EditKind::LimitAttack:
-            return KeyValueText(key.kind, channel.GetLimitAttack());
+            return channel.GetLimitAttack();
         case EditKind::LimitRelease:
-            return KeyValueText(key.kind, channel.GetLimitRelease());
+            return channel.GetLimitRelease();
         case EditKind::XoverFreq:
+            return Crossover(channel, key).GetFreq();
         case EditKind::XoverFamily:
+            return Crossover(channel, key).GetXoverType();
         case EditKind::XoverSlope:
-            return CrossoverValue(key.index == kEditLowPass ? *eq.GetLowPass() : *eq.GetHighPass(),
-                                  key.kind);
+            return SlopeLabel(Crossover(channel, key));
         default:
-            return BandValue(*eq.GetBand(key.index), key.kind);
+            return BandValue(*channel.GetEQ().GetBand(key.index), key.kind);
     }
 }
 
-std::string SystemValue(EditKind kind) {
+int SystemValue(EditKind kind) {
     switch (kind) {
         case EditKind::Source:
-            return KeyValueText(kind, g_SysSettings[kSysInputSource]);
+            return g_SysSettings[kSysInputSource];
         case EditKind::MasterVolume:
-            return KeyValueText(kind, GetWord(g_SysSettings.data() + kSysMasterVolume));
+            return GetWord(g_SysSettings.data() + kSysMasterVolume);
         default:
-            return KeyValueText(kind, g_SysSettings[kSysMasterOutput]);
+            return g_SysSettings[kSysMasterOutput];
     }
 }
 
-bool IsSystemKey(EditKind kind) {
-    return kind == EditKind::Source || kind == EditKind::MasterVolume ||
-           kind == EditKind::MasterOutput;
+// The text of a channel key: the value's text, but the bandwidth in octaves
+// and the slope as its list shows the stored code (also one without a label).
+std::string ChannelText(const CKTV_OutData& channel, const EditKey& key) {
+    switch (key.kind) {
+        case EditKind::ChannelName:
+            return channel.GetName();
+        case EditKind::BandBandwidth:
+            return BandwidthText(channel.GetEQ().GetBand(key.index)->GetBandwidth());
+        case EditKind::XoverSlope: {
+            const CFilter& filter = Crossover(channel, key);
+            return SlopeValueText(filter.GetXoverType(), filter.GetSlope());
+        }
+        default:
+            return KeyValueText(key.kind, *ChannelValue(channel, key));
+    }
 }
 
 }  // namespace
 
+std::optional<Edit> CurrentEdit(const CKTV_Data& model, const EditKey& key) {
+    if (!IsValidEditKey(key)) return std::nullopt;
+    std::lock_guard lock(g_csModel);
+    if (IsSystemKind(key.kind)) return Edit{key, SystemValue(key.kind), {}};
+    const CKTV_OutData& channel = *model.GetOutput(key.channel);
+    const std::optional<int> value = ChannelValue(channel, key);
+    if (!value) return std::nullopt;
+    Edit edit{key, *value, {}};
+    if (key.kind == EditKind::ChannelName) edit.text = channel.GetName();
+    return edit;
+}
+
 ValueText GetValue(const CKTV_Data& model, const EditKey& key) {
     if (!IsValidEditKey(key)) return {false, {}, "no such key"};
     std::lock_guard lock(g_csModel);
-    if (IsSystemKey(key.kind)) return {true, SystemValue(key.kind), {}};
-    return {true, ChannelValue(*model.GetOutput(key.channel), key), {}};
+    if (IsSystemKind(key.kind)) return {true, KeyValueText(key.kind, SystemValue(key.kind)), {}};
+    return {true, ChannelText(*model.GetOutput(key.channel), key), {}};
 }
 
 std::vector<ValueText> GetValues(const CKTV_Data& model, const std::vector<EditKey>& keys) {

@@ -186,3 +186,7 @@ ValueText GetValue(const CKTV_Data& model, const EditKey& key);
 // The values of several keys, read together under one hold of g_csModel so
 // that they belong to the same moment.
 std::vector<ValueText> GetValues(const CKTV_Data& model, const std::vector<EditKey>& keys);
+// The current value of a key as the edit that sets it (in device units);
+// nullopt for an invalid key or a value no edit can set (a crossover slope
+// code the family's list has no label for).
+std::optional<Edit> CurrentEdit(const CKTV_Data& model, const EditKey& key);

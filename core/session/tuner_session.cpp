@@ -6,6 +6,7 @@
 
 #include "base/globals.h"
 #include "base/messages.h"
+#include "edits/bulk_ops.h"
 #include "image/param_image.h"
 #include "link/frame_log.h"
 #include "link/hid_link.h"
@@ -79,9 +80,117 @@ void CTunerSession::Tell(Call call) {
 }
 
 EditOutcome CTunerSession::ApplyEdits(const std::vector<Edit>& edits) {
-    EditOutcome outcome = ::ApplyEdits(m_model, m_command, IsConnected(), edits);
-    if (outcome.ok) NotifyEdited(outcome.changes);
+    return Apply(edits, true);
+}
+
+// The values before and after are read under the same hold of the lock as
+// the applier's, so that nothing the link does comes in between.
+EditOutcome CTunerSession::Apply(const std::vector<Edit>& edits, bool record) {
+    EditOutcome outcome;
+    HistoryStep step;
+    {
+        std::lock_guard lock(g_csModel);
+        const std::vector<EditKey> keys = record ? KeysTouchedBy(edits) : std::vector<EditKey>{};
+        const auto before = CurrentEdits(m_model, keys);
+        outcome = ::ApplyEdits(m_model, m_command, IsConnected(), edits);
+        if (outcome.ok && record)
+            step = MakeEditStep(edits, keys, before, CurrentEdits(m_model, keys));
+    }
+    if (!outcome.ok) return outcome;
+    if (record && (step.Changes() || m_nGesture != 0)) {
+        step.gesture = m_nGesture;
+        m_sink->OnStep(step);
+    }
+    NotifyEdited(outcome.changes);
     return outcome;
+}
+
+// ---- Edit history ----
+
+void CTunerSession::BeginGesture() {
+    if (m_nGesture == 0) m_nGesture = ++m_nLastGesture;
+}
+
+void CTunerSession::EndGesture() {
+    if (m_nGesture == 0) return;
+    const int gesture = m_nGesture;
+    m_nGesture = 0;
+    m_sink->OnGestureEnded(gesture);
+}
+
+bool CTunerSession::Undo() {
+    const HistoryStep* step = m_history.NextUndo();
+    if (step == nullptr || !ApplyStep(*step, false)) return false;
+    m_history.StepBack();
+    return true;
+}
+
+bool CTunerSession::Redo() {
+    const HistoryStep* step = m_history.NextRedo();
+    if (step == nullptr || !ApplyStep(*step, true)) return false;
+    m_history.StepForward();
+    return true;
+}
+
+bool CTunerSession::ApplyStep(const HistoryStep& step, bool after) {
+    switch (step.kind) {
+        case StepKind::ABSwitch:
+            return SwitchAB();
+        case StepKind::Setting: {
+            {
+                std::lock_guard lock(g_csModel);
+                g_CurImage = after ? step.imageAfter : step.imageBefore;
+                m_model.LoadFromImage(g_CurImage, kLoadModeFile);
+            }
+            if (IsConnected()) QueueWriteGroup(m_command, 0, true, nullptr);
+            Tell([](IChangeListener& l) { l.OnModelReloaded(kLoadModeFile); });
+            return true;
+        }
+        default:
+            return Apply(step.EditsFor(after), false).ok;
+    }
+}
+
+void CTunerSession::PressAB() {
+    if (!m_ab.Active()) {
+        m_ab.Press(m_model, m_command, IsConnected());
+        return;
+    }
+    if (!SwitchAB()) return;
+    HistoryStep step;
+    step.kind = StepKind::ABSwitch;
+    m_sink->OnStep(step);
+}
+
+bool CTunerSession::SwitchAB() {
+    if (!m_ab.Press(m_model, m_command, IsConnected())) return false;
+    Tell([](IChangeListener& l) { l.OnModelReloaded(kLoadModeFile); });
+    return true;
+}
+
+// The applier keeps the image's channel slots in step with the records.
+void CTunerSession::SettingReplacing(int /*group*/) {
+    std::lock_guard lock(g_csModel);
+    m_replacedSetting = g_CurImage;
+}
+
+void CTunerSession::SettingReplaced() {
+    RecordSetting(SettingSource::PresetFile, 0);
+}
+
+void CTunerSession::RecordSetting(SettingSource source, int group) {
+    if (!m_replacedSetting) return;
+    HistoryStep step;
+    step.kind = StepKind::Setting;
+    step.source = source;
+    step.group = group;
+    step.imageBefore = *m_replacedSetting;
+    m_replacedSetting.reset();
+    {
+        std::lock_guard lock(g_csModel);
+        step.imageAfter = g_CurImage;
+    }
+    if (step.Changes()) m_sink->OnStep(step);
 }
 
 void CTunerSession::NotifyEdited(const ModelChanges& changes) {
@@ -92,7 +201,16 @@ void CTunerSession::OnConnectionStateChanged(ConnectionState state) {
     Tell([&](IChangeListener& l) { l.OnConnectionStateChanged(state); });
 }
 
+// A recall ends as a step of the history; the device's own setting read
+// whole (after connecting, after a factory reset) starts the history afresh.
 void CTunerSession::OnModelReloaded(int group) {
+    if (group > 0) {
+        RecordSetting(SettingSource::Recall, group);
+    } else {
+        m_replacedSetting.reset();
+        m_ab.Reset();
+        m_sink->OnHistoryCleared();
+    }
     Tell([&](IChangeListener& l) { l.OnModelReloaded(group); });
 }
 

@@ -31,6 +31,8 @@
 #include <vector>
 
 #include "base/texts.h"
+#include "edits/ab_compare.h"
+#include "edits/edit_history.h"
 #include "edits/edits.h"
 #include "firmware/firmware_updater.h"
 #include "link/connection_manager.h"
@@ -151,6 +153,37 @@ public:
     // Tells the listeners what an edit made on this thread changed.
     void NotifyEdited(const ModelChanges& changes);
 
+    // ---- Edit history ----
+    // Every applied command that changed something is a step of the history
+    // (the sink: the core's own CEditHistory unless a front end gave its
+    // own). The commands applied between BeginGesture and EndGesture (a drag
+    // from press to release, a spin held down) merge into one step.
+    void BeginGesture();
+    void EndGesture();
+    // Null: the core's own history again.
+    void SetHistorySink(IHistorySink* sink) { m_sink = sink != nullptr ? sink : &m_history; }
+    CEditHistory& History() { return m_history; }
+    // Takes back (makes again) the next step of the core's own history;
+    // false when there is none or the device refused it.
+    bool Undo();
+    bool Redo();
+    // Puts one side of a step into effect without recording it, the way its
+    // own kind of change reaches the device: edits through the applier, a
+    // replaced setting as a single-setting write, an A/B switch as a switch.
+    // Listeners hear of it as of any edit or reload.
+    bool ApplyStep(const HistoryStep& step, bool after);
+
+    // ---- A/B comparison ----
+    // The first press copies the current setting into both slots (B plays);
+    // every later press switches and is a step of the history.
+    void PressAB();
+    char LiveABSlot() const { return m_ab.LiveSlot(); }
+
+    // IWorkspaceHost: whole-setting changes for the history.
+    void SettingReplacing(int group) override;
+    void SettingReplaced() override;
+    void SettingKept() override { m_sink->OnSettingKept(); }
+
     // ---- Counts of what was drained (for waits) ----
     int TransfersDone() const { return m_nTransfersDone; }
     int OutputLoads() const { return m_nOutputLoads; }
@@ -181,6 +214,10 @@ private:
     void OnSystemAreaLoaded();
     template <typename Call>
     void Tell(Call call);
+    // The applier, with the step it made recorded when `record`.
+    EditOutcome Apply(const std::vector<Edit>& edits, bool record);
+    void RecordSetting(SettingSource source, int group);
+    bool SwitchAB();
 
     std::unique_ptr<HidBackendRegistry> m_baseRegistry;
     std::unique_ptr<HidBackendRegistry> m_registry;
@@ -202,4 +239,12 @@ private:
     int m_nOutputLoads = 0;
     int m_nGroup6Loads = 0;
     std::vector<TextId> m_shown;
+
+    CEditHistory m_history;
+    IHistorySink* m_sink = &m_history;
+    int m_nGesture = 0;  // the gesture in progress, 0 for none
+    int m_nLastGesture = 0;
+    // The setting before a recall or file load replaces it.
+    std::optional<ParamImage> m_replacedSetting;
+    CABCompare m_ab;
 };

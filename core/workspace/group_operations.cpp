@@ -32,6 +32,7 @@ GroupNameProblem CheckGroupName(const std::string& name) {
 }
 
 bool RecallGroup(IWorkspaceHost& host, int group) {
+    if (host.IsConnected()) host.SettingReplacing(group);
     return QueueReadGroup(host.Command(), group, host.IsConnected());
 }
 
@@ -42,7 +43,9 @@ bool StoreToGroup(IWorkspaceHost& host, int group, const std::string& name) {
         SetGroupName(DeviceGroupImage(group), name);
         SetGroupName(g_CurImage, name);
     }
-    return QueueWriteGroup(host.Command(), group, host.IsConnected(), &host.Model());
+    if (!QueueWriteGroup(host.Command(), group, host.IsConnected(), &host.Model())) return false;
+    host.SettingKept();
+    return true;
 }
 
 bool DeleteGroup(IWorkspaceHost& host, int group) {
@@ -60,13 +63,17 @@ bool ReadDeviceGroups(IWorkspaceHost& host) {
 
 PresetResult SendPresetFile(IWorkspaceHost& host, const std::string& path, PresetKind kind) {
     const bool connected = host.IsConnected();
+    host.SettingReplacing(0);
     if (kind == PresetKind::SingleSet) {
         PresetResult loaded = LoadSingleSet(host.Model(), path);
-        if (loaded) QueueWriteGroup(host.Command(), 0, connected, nullptr);
+        if (!loaded) return loaded;
+        host.SettingReplaced();
+        QueueWriteGroup(host.Command(), 0, connected, nullptr);
         return loaded;
     }
     PresetResult loaded = LoadAllData(host.Model(), path);
     if (!loaded) return loaded;
+    host.SettingReplaced();
     QueueSendEverything(host.Command(), connected);
     std::lock_guard lock(g_csModel);
     LimitListenSelection();

@@ -158,6 +158,7 @@ void CPresetPresenter::OnScopeClicked(SaveScope scope) {
 void CPresetPresenter::Recall(int group) {
     if (!ValidGroup(group)) return;
     // Without a link the core reports "unable to connect".
+    if (m_host.IsConnected()) m_host.SettingReplacing(group);
     QueueReadGroup(m_host.Command(), group, m_host.IsConnected());
 }
 
@@ -180,7 +181,8 @@ void CPresetPresenter::Store(int group) {
         TextToFieldCut(g_CurImage.data() + kImageNameOffset, kImageNameSize, name);
     }
     m_shell.ShowSettingName(name);
-    QueueWriteGroup(m_host.Command(), group, m_host.IsConnected(), &m_host.Model());
+    if (QueueWriteGroup(m_host.Command(), group, m_host.IsConnected(), &m_host.Model()))
+        m_host.SettingKept();
     RefreshCaptions();
 }
 
@@ -207,21 +209,25 @@ void CPresetPresenter::LoadFile(const std::string& path) {
     const std::string ext = ExtensionOf(path);
     CKTV_Data& model = m_host.Model();
     if (ext == kSingleSetExt) {
+        m_host.SettingReplacing(0);
         const PresetResult loaded = LoadSingleSet(model, path);
         if (!loaded) {
             m_shell.ShowMessage(loaded.errorText);
             return;
         }
+        m_host.SettingReplaced();
         // Applied as the current setting with the outputs muted meanwhile.
         QueueWriteGroup(m_host.Command(), 0, m_host.IsConnected(), nullptr);
         m_shell.ShowSettingName(TitleOf(path));
         m_shell.RefreshAll();
     } else if (ext == kAllDataExt) {
+        m_host.SettingReplacing(0);
         const PresetResult loaded = LoadAllData(model, path);
         if (!loaded) {
             m_shell.ShowMessage(loaded.errorText);
             return;
         }
+        m_host.SettingReplaced();
         QueueSendEverything(m_host.Command(), m_host.IsConnected());
         m_shell.RefreshAll();
         m_shell.ShowSettingName(TitleOf(path));
@@ -250,6 +256,7 @@ void CPresetPresenter::SaveCurrent() {
         m_shell.ShowMessage(saved.errorText);
         return;
     }
+    m_host.SettingKept();
     m_shell.ShowSettingName(TitleOf(path));
 }
 
@@ -274,6 +281,7 @@ void CPresetPresenter::OnDeviceGroupsRead(int /*group*/) {
         m_shell.ShowMessage(saved.errorText);
         return;
     }
+    m_host.SettingKept();
     m_shell.ShowSettingName(save.title);
 }
 

@@ -1,11 +1,19 @@
 #include "gui/app/app_options.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <iterator>
+
+#include "base/globals.h"
+#include "gui/app/language_switch.h"
 
 namespace {
 
@@ -36,69 +44,147 @@ bool LocaleStartsInChinese(const QString& localeName) {
            name.compare(QLatin1String("zh_Hans_CN"), Qt::CaseInsensitive) == 0;
 }
 
+namespace {
+
+QString Say(const char* english, const char* chinese) {
+    return QString::fromUtf8(g_bChinese ? chinese : english);
+}
+
+// Qt's own options, which QApplication reads and removes; they are not ours
+// to refuse. The first list takes a value.
+const char* const kQtValueOptions[] = {"platform",        "platformpluginpath",
+                                       "platformtheme",   "plugin",
+                                       "qwindowgeometry", "qwindowtitle",
+                                       "qwindowicon",     "geometry",
+                                       "title",           "icon",
+                                       "display",         "name",
+                                       "session",         "style",
+                                       "stylesheet",      "qmljsdebugger"};
+const char* const kQtFlagOptions[] = {"reverse", "nograb",      "dograb",
+                                      "sync",    "widgetcount", "testability"};
+
+// The arguments left for the parser: the registration words and Qt's own
+// options (with one dash or two, and their value) taken out.
+QStringList OurArguments(const QStringList& args) {
+    QStringList ours;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (FindServerRequest({a}) != ServerRequest::None) continue;
+        if (a.startsWith(QLatin1Char('-')) && a.size() > 2) {
+            const QString name =
+                a.mid(a.startsWith(QLatin1String("--")) ? 2 : 1).section('=', 0, 0);
+            const bool hasValue = a.contains(QLatin1Char('='));
+            if (std::find_if(std::begin(kQtValueOptions), std::end(kQtValueOptions),
+                             [&](const char* q) { return name == QLatin1String(q); }) !=
+                std::end(kQtValueOptions)) {
+                if (!hasValue) ++i;
+                continue;
+            }
+            if (std::find_if(std::begin(kQtFlagOptions), std::end(kQtFlagOptions),
+                             [&](const char* q) { return name == QLatin1String(q); }) !=
+                std::end(kQtFlagOptions))
+                continue;
+        }
+        ours << a;
+    }
+    return ours;
+}
+
+struct Parser {
+    QCommandLineParser parser;
+    QCommandLineOption help;
+    QCommandLineOption version;
+    QCommandLineOption lang{QStringLiteral("lang"),
+                            Say("Start in English (en) or Chinese (zh); default: Chinese when "
+                                "the locale is zh_CN, English otherwise",
+                                "以英文 (en) 或中文 (zh) 启动；默认：区域设置为 zh_CN "
+                                "时为中文，否则为英文"),
+                            QStringLiteral("en|zh")};
+    QCommandLineOption device{QStringLiteral("device"),
+                              Say("Use only this interface (hidraw:/dev/hidrawN or "
+                                  "vhid:NAME), as tqr905 --device takes it",
+                                  "只使用这个接口（hidraw:/dev/hidrawN 或 vhid:名称），"
+                                  "与 tqr905 --device 相同"),
+                              QStringLiteral("URI")};
+    QCommandLineOption scale{QStringLiteral("scale"),
+                             Say("Draw the window F times its size, 1 to 4; default: the "
+                                 "screen's scale, as far as the window still fits",
+                                 "窗口按 F 倍绘制，1 到 4；默认：屏幕的缩放倍数，"
+                                 "以窗口仍能完整显示为限"),
+                             QStringLiteral("F")};
+
+    Parser() : help(parser.addHelpOption()), version(parser.addVersionOption()) {
+        parser.setApplicationDescription(
+            Say("Tunes a TQR-905 car-audio processor live over USB. The window connects by "
+                "itself to the first TQR-905 plugged in, and to one plugged in later.",
+                "通过 USB 实时调试 TQR-905 汽车音频处理器。窗口自动连接第一台插入的 "
+                "TQR-905，以及之后插入的设备。"));
+        parser.addOptions({device, lang, scale});
+    }
+};
+
+}  // namespace
+
 AppOptions ParseAppOptions(const QStringList& args) {
     AppOptions o;
     o.server = FindServerRequest(args);
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        QString value;
-        const auto takeValue = [&](const QString& name) {
-            if (a.startsWith(name + QLatin1Char('='))) {
-                value = a.mid(name.size() + 1);
-                return true;
-            }
-            if (a != name) return false;
-            if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                o.error = name + QStringLiteral(" needs a value");
-            }
-            return true;
-        };
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            o.help = true;
-        } else if (a == QLatin1String("--version")) {
-            o.version = true;
-        } else if (takeValue(QStringLiteral("--lang"))) {
-            if (value == QLatin1String("zh")) {
-                o.chinese = true;
-            } else if (value == QLatin1String("en")) {
-                o.chinese = false;
-            } else if (o.error.isEmpty()) {
-                o.error = QStringLiteral("--lang takes en or zh, not \"%1\"").arg(value);
-            }
-        } else if (takeValue(QStringLiteral("--device"))) {
-            o.device = value;
-        } else if (takeValue(QStringLiteral("--scale"))) {
-            bool ok = false;
-            const double f = value.toDouble(&ok);
-            if (ok && f >= 1.0 && f <= kMaxScale) {
-                o.scale = f;
-            } else if (o.error.isEmpty()) {
-                o.error =
-                    QStringLiteral("--scale takes a factor from 1 to 4, not \"%1\"").arg(value);
-            }
+    Parser p;
+    // The parser skips the first word, the program's name.
+    const bool parsed =
+        p.parser.parse(QStringList{QStringLiteral("tqr905-tune")} + OurArguments(args));
+    o.help = p.parser.isSet(p.help) || p.parser.optionNames().contains(QLatin1String("help-all"));
+    o.version = p.parser.isSet(p.version);
+    if (!parsed) o.error = p.parser.errorText();
+    const auto fail = [&](const QString& message) {
+        if (o.error.isEmpty()) o.error = message;
+    };
+    if (p.parser.isSet(p.lang)) {
+        const QString value = p.parser.value(p.lang);
+        if (value == QLatin1String("zh")) {
+            o.chinese = true;
+        } else if (value == QLatin1String("en")) {
+            o.chinese = false;
+        } else {
+            fail(Say("--lang takes en or zh, not \"%1\"", "--lang 只接受 en 或 zh，而不是“%1”")
+                     .arg(value));
+        }
+    }
+    if (p.parser.isSet(p.device)) o.device = p.parser.value(p.device);
+    if (p.parser.isSet(p.scale)) {
+        const QString value = p.parser.value(p.scale);
+        bool ok = false;
+        const double f = value.toDouble(&ok);
+        if (ok && f >= 1.0 && f <= kMaxScale) {
+            o.scale = f;
+        } else {
+            fail(Say("--scale takes a factor from 1 to 4, not \"%1\"",
+                     "--scale 接受 1 到 4 的倍数，而不是“%1”")
+                     .arg(value));
         }
     }
     return o;
 }
 
-QString AppUsage() {
-    return QStringLiteral(
-        "Usage: tqr905-tune [--device URI] [--lang en|zh] [--scale F]\n"
-        "\n"
-        "Tunes a TQR-905 car-audio processor live over USB. The workspace connects\n"
-        "by itself to the first TQR-905 plugged in, and to one plugged in later.\n"
-        "\n"
-        "Options:\n"
-        "  --device URI   use only this interface (hidraw:/dev/hidrawN or vhid:NAME),\n"
-        "                 as tqr905 --device takes it\n"
-        "  --lang en|zh   start in English or Chinese (default: Chinese when the\n"
-        "                 locale is zh_CN, English otherwise)\n"
-        "  --scale F      draw the window F times its size (1 to 4; default: the\n"
-        "                 screen's scale, as far as the window still fits)\n"
-        "  --help         this text\n"
-        "  --version      the version\n");
+int AnswerCommandLine(int argc, char* argv[], const char* version) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tqr905-tune"));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(version));
+    QStringList args = QCoreApplication::arguments();
+    const QString program = args.takeFirst();
+    // The language first, then the command line once more, so that Qt's own
+    // words come through its translation.
+    g_bChinese =
+        ParseAppOptions(args).chinese.value_or(LocaleStartsInChinese(QLocale::system().name()));
+    ApplyQtLanguage();
+    const AppOptions o = ParseAppOptions(args);
+    if (o.help || o.version) {
+        // Qt prints the help (with Qt's own options for --help-all), the
+        // version or the parse error, and ends the process.
+        Parser p;
+        p.parser.process(QStringList{program} + OurArguments(args));
+    }
+    std::fprintf(stderr, "tqr905-tune: %s\n", o.error.toLocal8Bit().constData());
+    return 1;
 }
 
 double WindowScale(double screenFactor, int availableWidth, int availableHeight,

@@ -25,14 +25,22 @@ struct AppOptions {
     std::optional<double> scale;  // --scale F: the window drawn F times its 96-dpi size
     bool help = false;
     bool version = false;
-    QString error;  // a malformed option we act on; empty when fine
+    QString error;  // an unknown option or a bad value; empty when fine
 };
 
-// `args` without the program name. Arguments the application does not know
-// are ignored, as the original ignored everything but the registration words.
+// `args` without the program name, read with QCommandLineParser: `--opt value`
+// and `--opt=value`, one dash or two; an unknown option is an error with Qt's
+// own text (in the language of the translators installed). Words that are
+// not options (a file name) are ignored, as are the registration words and
+// Qt's own options (-platform, -style, ...), which QApplication takes.
 AppOptions ParseAppOptions(const QStringList& args);
 
-QString AppUsage();
+// The answer of a command line that asks for help or the version or that
+// does not parse, printed before any window exists, in the start language
+// (--lang, else the locale), as Qt's QCommandLineParser words it: the exit
+// status, 0, or 1 for a refused command line ("tqr905-tune: Unknown option
+// 'x'.").
+int AnswerCommandLine(int argc, char* argv[], const char* version);
 
 // The whole window is drawn scaled, uniformly, as a desktop scales a 96-dpi
 // program: by the screen's own factor (a laptop at 150 %), or by the largest

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QLocale>
-#include <cstdio>
 
 #include "base/globals.h"
 #include "gui/app/app_options.h"
@@ -20,19 +19,8 @@ int main(int argc, char* argv[]) {
     // There is no server registration on this platform: the request ends
     // the process without a window, as it always did.
     if (options.server != ServerRequest::None) return 0;
-    if (options.help) {
-        std::fputs(AppUsage().toLocal8Bit().constData(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::puts("tqr905-tune " TQR_VERSION);
-        return 0;
-    }
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "tqr905-tune: %s\n%s", options.error.toLocal8Bit().constData(),
-                     AppUsage().toLocal8Bit().constData());
-        return 2;
-    }
+    if (options.help || options.version || !options.error.isEmpty())
+        return AnswerCommandLine(argc, argv, TQR_VERSION);
 
     // The images, the stored groups and the system blocks start with their
     // start-up contents: the fields show them until the device is read.

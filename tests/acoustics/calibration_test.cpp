@@ -38,6 +38,9 @@ TEST(MicCalibration, ReadsTheFormsMicrophonesComeWith) {
         {"header that starts like a word for infinity", "Information: none\n20 0\n", 1,
          std::nullopt, "", 0, 0, false},
         {"phase on only some rows is dropped", "20 1 5\n100 0\n", 2, std::nullopt, "", 1, 0, false},
+        {"semicolons with decimal commas", "20;-1,5\n100; 0,25\n", 2, std::nullopt, "", -1.5, 0.25,
+         false},
+        {"lone CR line ends", "20 1\r100 0.5\r", 2, std::nullopt, "", 1, 0.5, false},
     };
     for (const auto& c : cases) {
         MicCalibration cal;

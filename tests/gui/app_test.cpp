@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QtTest>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "base/globals.h"
 #include "base/messages.h"
 #include "gui/app/app_options.h"
+#include "gui/app/language_switch.h"
 #include "gui/app/main_window.h"
 #include "gui/app/message_box.h"
 #include "gui/app/transfer_window.h"
@@ -100,6 +102,99 @@ private slots:
         QVERIFY(!ParseAppOptions({}).scale.has_value());
         for (const char* bad : {"0.5", "9", "big", ""})
             QVERIFY2(!ParseAppOptions({"--scale", bad}).error.isEmpty(), bad);
+    }
+
+    // What the parser refuses, with Qt's own words, and what it leaves alone:
+    // file names, Qt's own options, a registration word that does not end
+    // the command line, anything after "--".
+    void optionsRefusedOrLeftAlone_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << "Unknown option 'bogus'.";
+        QTest::newRow("single dash is short options")
+            << QStringList{"-lang", "zh"} << "Unknown options: l, a, n, g.";
+        QTest::newRow("missing value")
+            << QStringList{"--device"} << "Missing value after '--device'.";
+        QTest::newRow("value to a switch")
+            << QStringList{"--help=yes"} << "Unexpected value after '--help'.";
+        QTest::newRow("bad language")
+            << QStringList{"--lang", "fr"} << "--lang takes en or zh, not \"fr\"";
+        QTest::newRow("bad scale")
+            << QStringList{"--scale=0.5"} << "--scale takes a factor from 1 to 4, not \"0.5\"";
+        QTest::newRow("file name") << QStringList{"my.dspa"} << "";
+        QTest::newRow("Qt's options")
+            << QStringList{"-platform", "offscreen", "--style=fusion", "-reverse", "--lang", "en"}
+            << "";
+        QTest::newRow("registration word, text after") << QStringList{"-RegServer", "x"} << "";
+        QTest::newRow("after --") << QStringList{"--", "--bogus"} << "";
+    }
+    void optionsRefusedOrLeftAlone() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        QCOMPARE(ParseAppOptions(args).error, error);
+    }
+
+    void optionValuesEitherWay_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("separate") << QStringList{"--device", "vhid:a", "--scale",
+                                                 "2",        "--lang", "zh"};
+        QTest::newRow("with =") << QStringList{"--device=vhid:a", "--scale=2", "--lang=zh"};
+        QTest::newRow("among Qt's") << QStringList{"-platform", "xcb",    "--device",  "vhid:a",
+                                                   "-style",    "fusion", "--scale=2", "--lang=zh"};
+    }
+    void optionValuesEitherWay() {
+        QFETCH(QStringList, args);
+        const AppOptions o = ParseAppOptions(args);
+        QCOMPARE(o.error, QString());
+        QCOMPARE(o.device, QString("vhid:a"));
+        QCOMPARE(o.scale, std::optional<double>(2.0));
+        QCOMPARE(o.chinese, std::optional<bool>(true));
+    }
+
+    // Qt's words come through its Chinese translation.
+    void refusalInChinese() {
+        g_bChinese = true;
+        QVERIFY(ApplyQtLanguage());
+        const QString error = ParseAppOptions({"--bogus"}).error;
+        g_bChinese = false;
+        ApplyQtLanguage();
+        QCOMPARE(error, QString::fromUtf8("未知选项“bogus”。"));
+    }
+
+    // The program itself: help, version and refusals end it before any
+    // window, with the status and on the stream a script expects.
+    void commandLineAnswers_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");  // a line the output holds
+        QTest::addColumn<QString>("err");  // the whole error output
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "  --scale <F>  "
+                              << "";
+        QTest::newRow("help in Chinese") << QStringList{"--lang", "zh", "-h"} << 0 << "选项："
+                                         << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "tqr905-tune " TQR_VERSION "\n"
+                                 << "";
+        QTest::newRow("unknown option") << QStringList{"--bogus", "--help"} << 1 << ""
+                                        << "tqr905-tune: Unknown option 'bogus'.\n";
+        QTest::newRow("bad value in Chinese")
+            << QStringList{"--lang=zh", "--scale", "9"} << 1 << ""
+            << QString::fromUtf8("tqr905-tune: --scale 接受 1 到 4 的倍数，而不是“9”\n");
+        QTest::newRow("registration") << QStringList{"/UnregServer"} << 0 << ""
+                                      << "";
+    }
+    void commandLineAnswers() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcess tune;
+        tune.start(QStringLiteral(TQR_TUNE), args);
+        QVERIFY(tune.waitForFinished(20000));
+        QCOMPARE(tune.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tune.exitCode(), status);
+        const QString printed = QString::fromUtf8(tune.readAllStandardOutput());
+        QVERIFY2(printed.contains(out), qPrintable(printed));
+        QCOMPARE(QString::fromUtf8(tune.readAllStandardError()), err);
     }
 
     // The window is scaled by the screen's factor as far as it still fits
