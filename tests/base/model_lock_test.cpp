@@ -96,6 +96,23 @@ void UntilHeldElsewhere(SlowLock& lock) {
     }
 }
 
+// What the threads of a test did, in the order they did it.
+class EventLog {
+public:
+    void Note(const char* what) {
+        std::lock_guard l(m_mutex);
+        m_events.emplace_back(what);
+    }
+    std::vector<std::string> Taken() {
+        std::lock_guard l(m_mutex);
+        return m_events;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_events;
+};
+
 }  // namespace
 
 TEST(ModelLock, AWaiterWokenLateStillGetsTheLockAtTheNextGap) {
@@ -142,12 +159,8 @@ TEST(ModelLock, HandOverCostsNothingWhenNobodyWaits) {
 TEST(ModelLock, AWaiterTheSchedulerRunsTooLateIsLeftForALaterGap) {
     LateWakeMutex::lateBy = 300ms;
     SlowLock lock;
-    std::mutex logMutex;
-    std::vector<std::string> log;
-    const auto note = [&](const char* what) {
-        std::lock_guard l(logMutex);
-        log.emplace_back(what);
-    };
+    EventLog events;
+    const auto note = [&](const char* what) { events.Note(what); };
     lock.lock();
     std::thread waiter([&] {
         std::lock_guard take(lock);
@@ -162,19 +175,15 @@ TEST(ModelLock, AWaiterTheSchedulerRunsTooLateIsLeftForALaterGap) {
         note("holder again");
     }
     waiter.join();
-    EXPECT_EQ(log, (std::vector<std::string>{"holder again", "waiter"}));
+    EXPECT_EQ(events.Taken(), (std::vector<std::string>{"holder again", "waiter"}));
     EXPECT_EQ(lock.Waiting(), 0);
 }
 
 TEST(ModelLock, ARequestIsCalledAtTheReleaseAndTheHolderWaitsForItsTake) {
     LateWakeMutex::lateBy = 0ms;
     SlowLock lock;
-    std::mutex logMutex;
-    std::vector<std::string> log;
-    const auto note = [&](const char* what) {
-        std::lock_guard l(logMutex);
-        log.emplace_back(what);
-    };
+    EventLog events;
+    const auto note = [&](const char* what) { events.Note(what); };
     std::promise<void> readyCalled;
     std::future<void> woken = readyCalled.get_future();
     SlowLock::GapRequest request(lock, [&] {
@@ -205,7 +214,8 @@ TEST(ModelLock, ARequestIsCalledAtTheReleaseAndTheHolderWaitsForItsTake) {
         std::this_thread::sleep_for(5ms);  // the holder must still be waiting
     }
     holder.join();
-    EXPECT_EQ(log, (std::vector<std::string>{"released", "ready", "taken", "handed over"}));
+    EXPECT_EQ(events.Taken(),
+              (std::vector<std::string>{"released", "ready", "taken", "handed over"}));
     EXPECT_FALSE(request.Asked());
     EXPECT_EQ(lock.Waiting(), 0);
 }
